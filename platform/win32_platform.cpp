@@ -1,0 +1,75 @@
+// Win32 side of the platform layer: the installer's paths go to the ANSI calls unchanged.
+#include <windows.h>
+#include <share.h>
+
+#include <cstring>
+
+#include "platform/platform.h"
+
+namespace qarn::platform {
+
+std::FILE* open_file_shared(const char* path, const char* mode, int sharing) {
+    const int share = sharing == 0 ? _SH_DENYRD : sharing == 1 ? _SH_DENYWR : _SH_DENYNO;
+    return _fsopen(path, mode, share);
+}
+
+int seek_stream(std::FILE* file, int64_t offset, int origin) {
+    return _fseeki64(file, offset, origin);
+}
+
+int64_t tell_stream(std::FILE* file) { return _ftelli64(file); }
+
+bool path_exists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
+
+bool is_directory(const char* path) {
+    const DWORD a = GetFileAttributesA(path);
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+MakeDirResult make_directory(const char* path) {
+    if (CreateDirectoryA(path, nullptr)) return MakeDirResult::kCreated;
+    return GetLastError() == ERROR_PATH_NOT_FOUND ? MakeDirResult::kParentMissing
+                                                  : MakeDirResult::kFailed;
+}
+
+bool remove_file(const char* path) { return DeleteFileA(path) != 0; }
+
+bool set_file_dos_time(const char* path, uint32_t dos_date_time) {
+    HANDLE h = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    bool ok = false;
+    FILETIME created, accessed, written, local;
+    if (GetFileTime(h, &created, &accessed, &written) &&
+        DosDateTimeToFileTime(static_cast<WORD>(dos_date_time >> 16),
+                              static_cast<WORD>(dos_date_time & 0xFFFF), &local) &&
+        LocalFileTimeToFileTime(&local, &written)) {
+        ok = SetFileTime(h, &created, &accessed, &written) != 0;
+    }
+    CloseHandle(h);
+    return ok;
+}
+
+bool set_file_attributes(const char* path, uint32_t attributes) {
+    return SetFileAttributesA(path, attributes) != 0;
+}
+
+uint32_t get_file_attributes(const char* path) { return GetFileAttributesA(path); }
+
+bool find_first_match(const char* pattern) {
+    WIN32_FIND_DATAA data;
+    HANDLE h = FindFirstFileA(pattern, &data);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    FindClose(h);
+    return true;
+}
+
+bool full_path(const char* path, char* out, size_t out_size) {
+    char buffer[MAX_PATH];
+    const DWORD n = GetFullPathNameA(path, MAX_PATH, buffer, nullptr);
+    if (n == 0 || n >= MAX_PATH || n + 1 > out_size) return false;
+    std::memcpy(out, buffer, n + 1);
+    return true;
+}
+
+}  // namespace qarn::platform

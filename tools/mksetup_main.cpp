@@ -1,0 +1,33 @@
+// mksetup: builds setup files for the Zentrivo installer and lists, tests and extracts them.
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+
+#include "tools/commands.h"
+
+namespace {
+constexpr const char* kVersion = "mksetup 1.21 (Zentrivo setup builder, RAR 2.0 archives)";
+}
+
+int main(int argc, char** argv) {
+    CLI::App app{"Builds setup files for the Zentrivo installer, and lists, tests and extracts "
+                 "setup files and bare archives."};
+    app.name("mksetup");
+    app.set_version_flag("--version", kVersion);
+    app.require_subcommand(1);
+
+    std::string file;
+    auto* list = app.add_subcommand("list", "Show where the archive is and every entry");
+    list->add_option("FILE", file, "setup file or bare archive")->required();
+    auto* test = app.add_subcommand("test", "Decode every entry and check its data (writes nothing)");
+    test->add_option("FILE", file, "setup file or bare archive")->required();
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        return app.exit(e) == 0 ? 0 : qarn::tools::kExitCannotRead;
+    }
+    if (*list) return qarn::tools::run_list(file);
+    if (*test) return qarn::tools::run_test(file);
+    return qarn::tools::kExitCannotRead;
+}

@@ -1,0 +1,17 @@
+// The RAR 2.0 LZ decoder: one call decodes one archive entry through the 1 MB window.
+#pragma once
+#include "unpack/unpack_state.h"
+
+namespace qarn {
+
+// Decodes one entry. Before the call the caller sets s.reader and s.writer, s.packed_size
+// (the entry's packed bytes) and s.remaining_size (its unpacked size). `window` is the
+// run's 1 MB window. A non-solid entry starts from a cleared window and history and reads
+// its own table header; a solid one continues where the previous entry left off.
+//
+// Every produced byte is handed to the writer before the call returns. Damaged data shows
+// only in the bytes produced: decoding stops at the unpacked size, or once more bits have
+// been consumed than the packed data holds.
+void decompress(UnpackState& s, uint8_t* window, bool solid);
+
+}  // namespace qarn
