@@ -8,6 +8,9 @@ set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
 add_subdirectory(${QARN_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/third_party/googletest EXCLUDE_FROM_ALL SYSTEM)
+# Third-party code: its warnings are not ours to fix.
+target_compile_options(gtest PRIVATE -w)
+target_compile_options(gtest_main PRIVATE -w)
 
 # One CTest test per test program: under Wine every process start costs about 1.5 s.
 function(qarn_add_test_program name)
@@ -16,4 +19,5 @@ function(qarn_add_test_program name)
   add_test(NAME ${name} COMMAND ${name} --gtest_color=no)
   set_tests_properties(${name} PROPERTIES
     ENVIRONMENT "QARN_SHARED_DIR=${QARN_SHARED_DIR}")
+  target_link_libraries(${name} PRIVATE qarn_test_support)
 endfunction()

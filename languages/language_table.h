@@ -1,0 +1,46 @@
+// The product languages the user can choose: German, English, and all others together.
+// The table is the one place that choice lives; the dialog's check boxes mirror it.
+#pragma once
+#include <cstdint>
+
+#include "system/dialog_access.h"
+
+namespace qarn {
+
+struct LanguageEntry {
+    const char* code;    // "_DE", "_US", "_??" ('?' any character); null ends the table
+    int16_t control_id;  // check box of the language
+    int16_t selected;    // 0 not chosen; any other value chosen (may be 2)
+};
+
+inline constexpr int kBoxGerman = 201;
+inline constexpr int kBoxEnglish = 202;
+inline constexpr int kBoxOtherLanguages = 203;
+inline constexpr int kLanguageRows = 3;
+
+// Rows in order, ended by a row without a code. Process-wide and mutable.
+extern LanguageEntry g_language_table[kLanguageRows + 1];
+
+// The file-name prefix of the product's files, "QARN".
+extern const char* const kProductPrefix;
+
+// Puts every row back to its start value (all three chosen). For tests.
+void reset_language_table();
+
+// True when the system's default language id is one of the five German ones.
+bool is_german_language_id(uint16_t lang_id);
+#ifdef _WIN32
+bool system_default_is_german();
+#endif
+
+void apply_german_defaults();
+void table_to_boxes(DialogAccess& dialog);
+void boxes_to_table(DialogAccess& dialog);
+void ensure_one_language(DialogAccess& dialog);
+
+// Marks the languages whose help files (QARN_xx.HLP) a previous installation left in
+// `folder`. A missing folder, or one too long to form the search pattern in a path buffer,
+// leaves the table as it is.
+void mark_installed_languages(const char* folder);
+
+}  // namespace qarn
