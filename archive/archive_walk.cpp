@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <new>
+#include <utility>
 
 #include "archive/archive_reader.h"
 #include "archive/data_channels.h"
@@ -42,12 +43,19 @@ const char* verdict_text(EntryVerdict verdict) {
 WalkStatus walk_archive(const char* path, bool test, ArchiveListener& listener,
                         WalkSummary& summary) {
     summary = {};
+    File file = open_shared(path, "rb", 1);
+    if (!file) return WalkStatus::kCannotOpen;
+    return walk_archive_file(std::move(file), test, listener, summary);
+}
+
+WalkStatus walk_archive_file(File file, bool test, ArchiveListener& listener,
+                             WalkSummary& summary) {
+    summary = {};
     std::unique_ptr<ArchiveContext> ctx(new (std::nothrow) ArchiveContext());
     if (!ctx) return WalkStatus::kOutOfMemory;
     build_crc32_table(ctx->crc32_table);
     ctx->verify_only = 1;
-
-    ctx->archive_file = open_shared(path, "rb", 1);
+    ctx->archive_file = std::move(file);
     if (!ctx->archive_file) return WalkStatus::kCannotOpen;
     if (locate_archive(*ctx) == kNoArchive) return WalkStatus::kNoArchive;
     listener.on_archive({ctx->locate_result, ctx->kind, ctx->archive_start, &ctx->main_header,

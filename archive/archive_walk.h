@@ -68,5 +68,9 @@ struct WalkSummary {
 // Walks the archive in `path`, decoding every entry when `test` is set.
 WalkStatus walk_archive(const char* path, bool test, ArchiveListener& listener,
                         WalkSummary& summary);
+// The same over an already open stream positioned at its start (a memory stream in the
+// fuzzers); the walk takes ownership of it.
+WalkStatus walk_archive_file(File file, bool test, ArchiveListener& listener,
+                             WalkSummary& summary);
 
 }  // namespace qarn
