@@ -1,0 +1,36 @@
+// The extraction run: writes every wanted entry of the archive appended to a setup file
+// into the target folder, removes files of languages not chosen, and stops at the first
+// entry that cannot be installed.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+namespace qarn {
+
+// How the run reaches its user: the dialog (status line and error box) or mksetup
+// (progress line and stderr).
+class ExtractionUser {
+public:
+    // The entry being handled, written or not.
+    virtual void show_entry_name(const char* entry_name) = 0;
+    // A file that cannot be installed; the caption is the path or name concerned.
+    virtual void show_file_error(const char* caption) = 0;
+
+protected:
+    ~ExtractionUser() = default;
+};
+
+// Result codes of the run.
+inline constexpr int32_t kExtractOk = 0;
+inline constexpr int32_t kExtractEntryFailed = 1;     // no record, bad version, file not created, refused name
+inline constexpr int32_t kExtractNoArchive = 2;       // cannot open, no archive, no entry, volume trouble
+inline constexpr int32_t kExtractChecksum = 3;        // data checksum or length differs
+inline constexpr int32_t kExtractNoWindow = 9;        // the 1 MB window cannot be had
+inline constexpr int32_t kExtractNoCopyBuffer = -1;   // the stored copy's buffer cannot be had
+
+// Extracts into `target_folder`, a buffer of `capacity` bytes (260 in the installer) that
+// gains a trailing '\' when it lacks one. The language filter reads g_language_table.
+int32_t extract_archive(ExtractionUser& user, const char* setup_path, char* target_folder,
+                        size_t capacity);
+
+}  // namespace qarn
