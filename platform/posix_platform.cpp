@@ -170,6 +170,10 @@ bool full_path(const char* path, char* out, size_t out_size) {
     }
     if (result.empty()) result = "/";
     if (result.size() + 1 > out_size) return false;
+    // Back into the installer's form: the callers cut and join at '\'.
+    for (char& c : result) {
+        if (c == '/') c = '\\';
+    }
     std::memcpy(out, result.c_str(), result.size() + 1);
     return true;
 }

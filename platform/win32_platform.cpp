@@ -35,7 +35,10 @@ MakeDirResult make_directory(const char* path) {
 bool remove_file(const char* path) { return DeleteFileA(path) != 0; }
 
 bool set_file_dos_time(const char* path, uint32_t dos_date_time) {
-    HANDLE h = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+    // Attribute access is all a time change needs; asking for write access would fail on a
+    // read-only file, which the POSIX side (utimes) handles like any other.
+    HANDLE h = CreateFileA(path, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
     bool ok = false;

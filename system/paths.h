@@ -33,8 +33,8 @@ bool append_backslash(char* path, size_t capacity);
 // Index after the last '\' or '/'; 0 when there is none.
 uint16_t file_name_offset(const char* path);
 
-// Cuts at the last '\' (slashes are not looked at); a '\' at position 2 is kept, so C:\
-// stays a drive root. No '\' at all empties the path.
+// Cuts at the last '\' (slashes are not looked at); a '\' at position 2 is kept, so that
+// a drive root such as "C:\" stays one. No '\' at all empties the path.
 void cut_to_parent(char* path);
 
 // Cuts at the last '\' or '/'; keeps it when it is at position 2 after a colon (C:\ or C:/).

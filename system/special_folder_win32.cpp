@@ -1,0 +1,53 @@
+// The file-system path of a shell special folder (Start menu, desktop, application data).
+#include <windows.h>
+#include <shlobj.h>
+
+#include <cstring>
+
+#include "system/paths.h"
+
+namespace qarn {
+namespace {
+
+// Owns an item list the shell handed out. The shell allocated it, so only the shell's
+// allocator may free it; when that allocator cannot be had the list is left alone.
+class ShellItemList {
+public:
+    ShellItemList() = default;
+    ~ShellItemList() {
+        if (list_ == nullptr) return;
+        IMalloc* allocator = nullptr;
+        if (SHGetMalloc(&allocator) == S_OK && allocator != nullptr) {
+            allocator->Free(list_);
+            allocator->Release();
+        }
+    }
+    ShellItemList(const ShellItemList&) = delete;
+    ShellItemList& operator=(const ShellItemList&) = delete;
+
+    LPITEMIDLIST* receive() { return &list_; }
+    LPCITEMIDLIST get() const { return list_; }
+
+private:
+    LPITEMIDLIST list_ = nullptr;
+};
+
+}  // namespace
+
+void get_special_folder(int csidl, char* out, size_t capacity) {
+    if (capacity == 0) return;
+    out[0] = '\0';
+
+    ShellItemList list;
+    if (SHGetSpecialFolderLocation(nullptr, csidl, list.receive()) != S_OK || list.get() == nullptr) {
+        return;
+    }
+    // The shell writes up to MAX_PATH bytes, whatever the caller's buffer holds.
+    char path[MAX_PATH] = {};
+    if (!SHGetPathFromIDListA(list.get(), path)) return;
+    const size_t length = std::strlen(path);
+    if (length + 1 > capacity) return;  // refused, not cut: a cut folder is another folder
+    std::memcpy(out, path, length + 1);
+}
+
+}  // namespace qarn
