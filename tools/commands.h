@@ -11,5 +11,7 @@ inline constexpr int kExitCannotRead = 2;
 
 int run_list(const std::string& file);
 int run_test(const std::string& file);
+int run_extract(const std::string& file, const std::string& dir,
+                const std::vector<std::string>& languages);
 
 }  // namespace qarn::tools

@@ -22,6 +22,16 @@ int main(int argc, char** argv) {
     auto* test = app.add_subcommand("test", "Decode every entry and check its data (writes nothing)");
     test->add_option("FILE", file, "setup file or bare archive")->required();
 
+    std::string dir;
+    std::vector<std::string> languages{"de", "en", "other"};
+    auto* extract = app.add_subcommand(
+        "extract", "Install every wanted entry into DIR, as the installer does");
+    extract->add_option("FILE", file, "setup file or bare archive")->required();
+    extract->add_option("DIR", dir, "target folder (created when missing)")->required();
+    extract->add_option("--languages", languages,
+                        "product languages to install: de, en, other (default: all three)")
+        ->delimiter(',');
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -29,5 +39,6 @@ int main(int argc, char** argv) {
     }
     if (*list) return qarn::tools::run_list(file);
     if (*test) return qarn::tools::run_test(file);
+    if (*extract) return qarn::tools::run_extract(file, dir, languages);
     return qarn::tools::kExitCannotRead;
 }

@@ -89,7 +89,7 @@ void decompress(UnpackState& s, uint8_t* window, bool solid) {
 
     while (remaining >= 0) {
         write_pos &= kWindowMask;
-        if (s.read_pos > read_limit) {
+        if (s.read_pos >= read_limit) {
             if (s.read_pos > kRefillBeforeSymbol) refill_input(s, false);
             if (input_overrun(s)) break;
             read_limit = symbol_read_limit(s);

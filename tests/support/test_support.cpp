@@ -139,8 +139,10 @@ Bytes file_header_bytes(const TestEntry& e, bool old_kind) {
 Bytes build_archive(const std::vector<TestEntry>& entries, const ArchiveOptions& options) {
     Bytes out = options.prefix;
     if (options.old_kind) {
-        // The old kind's 13 "main header" bytes begin at its marker.
-        const uint8_t head[13] = {0x52, 0x45, 0x7E, 0x5E, 0x73, 0x00, 0x00, 13, 0, 0, 0, 0, 0};
+        // The old kind's 13 "main header" bytes begin at its marker and are read with the
+        // new kind's layout: bytes 5 and 6 are its head_size, here 13, so that the first
+        // block follows directly.
+        const uint8_t head[13] = {0x52, 0x45, 0x7E, 0x5E, 0x00, 13, 0x00, 0, 0, 0, 0, 0, 0};
         out.insert(out.end(), head, head + 13);
     } else {
         const uint8_t marker[7] = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00};

@@ -1,0 +1,116 @@
+// Hand-made packed data for decoder tests: a bit writer, canonical codes from lengths, and
+// table headers, so that each test states exactly which symbols the stream carries.
+#pragma once
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "unpack/rar20_format.h"
+#include "unpack/unpack_state.h"
+
+namespace qarn::test {
+
+class BitWriter {
+public:
+    void put(uint32_t value, uint32_t bits) {
+        for (uint32_t i = bits; i-- > 0;) {
+            if (fill_ == 0) bytes_.push_back(0);
+            if ((value >> i) & 1) bytes_.back() |= static_cast<uint8_t>(0x80 >> fill_);
+            fill_ = (fill_ + 1) & 7;
+        }
+    }
+    std::vector<uint8_t> bytes() const { return bytes_; }
+    size_t bit_count() const { return bytes_.size() * 8 - (fill_ == 0 ? 0 : 8 - fill_); }
+
+private:
+    std::vector<uint8_t> bytes_;
+    uint32_t fill_ = 0;
+};
+
+// Canonical codes as the decoder assigns them: by length, then by symbol number.
+struct CanonicalCode {
+    std::vector<uint32_t> code;
+    std::vector<uint8_t> length;
+    explicit CanonicalCode(const std::vector<uint8_t>& lengths) : code(lengths.size()), length(lengths) {
+        uint32_t next = 0;
+        for (uint32_t len = 1; len <= 15; ++len) {
+            for (size_t s = 0; s < lengths.size(); ++s) {
+                if (lengths[s] == len) code[s] = next++;
+            }
+            next <<= 1;
+        }
+    }
+    void put(BitWriter& w, uint32_t symbol) const { w.put(code[symbol], length[symbol]); }
+};
+
+// The layout most tests use: every literal/length symbol 9 bits, every distance symbol 6,
+// every repeat-length symbol 5; the pre-code gives every code-length symbol 5 bits.
+struct FlatTables {
+    std::vector<uint8_t> lengths = make();
+    CanonicalCode literal{std::vector<uint8_t>(lengths.begin(), lengths.begin() + 298)};
+    CanonicalCode distance{std::vector<uint8_t>(lengths.begin() + 298, lengths.begin() + 346)};
+    CanonicalCode repeat{std::vector<uint8_t>(lengths.begin() + 346, lengths.end())};
+    static std::vector<uint8_t> make() {
+        std::vector<uint8_t> l(kNormalTableSize, 9);
+        for (size_t i = 298; i < 346; ++i) l[i] = 6;
+        for (size_t i = 346; i < kNormalTableSize; ++i) l[i] = 5;
+        return l;
+    }
+};
+
+// A normal table header whose lengths are written as plain pre-code symbols (keep flag 0,
+// or 1 to write them as changes to `old`).
+inline void put_table_header(BitWriter& w, const std::vector<uint8_t>& lengths, bool keep = false,
+                             const std::vector<uint8_t>* old = nullptr) {
+    w.put(0, 1);  // normal data
+    w.put(keep ? 1 : 0, 1);
+    for (int i = 0; i < 19; ++i) w.put(5, 4);  // every pre-code symbol 5 bits: code = symbol
+    for (size_t i = 0; i < lengths.size(); ++i) {
+        const uint32_t base = keep && old != nullptr ? (*old)[i] : 0;
+        w.put((lengths[i] - base) & 15, 5);
+    }
+}
+
+// Reader over a byte vector; counts how many bytes it handed out.
+class MemoryReader final : public PackedReader {
+public:
+    explicit MemoryReader(std::vector<uint8_t> data) : data_(std::move(data)) {}
+    int32_t read_packed(uint8_t* dst, int32_t count) override {
+        const size_t n = std::min(static_cast<size_t>(count), data_.size() - pos_);
+        std::copy_n(data_.begin() + static_cast<long>(pos_), n, dst);
+        pos_ += n;
+        return static_cast<int32_t>(n);
+    }
+    size_t delivered() const { return pos_; }
+    size_t size() const { return data_.size(); }
+
+private:
+    std::vector<uint8_t> data_;
+    size_t pos_ = 0;
+};
+
+class MemoryWriter final : public UnpackedWriter {
+public:
+    int32_t write_unpacked(const uint8_t* src, int32_t count) override {
+        ++calls;
+        out.insert(out.end(), src, src + count);
+        return count;
+    }
+    std::vector<uint8_t> out;
+    int calls = 0;
+};
+
+// A decoder record with its window, as the extraction run holds them.
+struct Decoder {
+    std::unique_ptr<UnpackState> state = std::make_unique<UnpackState>();
+    std::unique_ptr<uint8_t[]> window = std::make_unique<uint8_t[]>(kWindowSize);
+    MemoryWriter writer;
+
+    // Decodes one entry from `packed`; returns what it produced.
+    std::vector<uint8_t> decode(const std::vector<uint8_t>& packed, int32_t unpacked_size,
+                                bool solid);
+};
+
+}  // namespace qarn::test

@@ -1,0 +1,138 @@
+// mksetup extract FILE DIR [--languages LIST]: the installer's own extraction run, natively.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "archive/extract.h"
+#include "languages/language_table.h"
+#include "setup/ui_texts.h"
+#include "system/paths.h"
+#include "tools/commands.h"
+
+#ifdef _WIN32
+#include <io.h>
+#define QARN_ISATTY _isatty
+#define QARN_FILENO _fileno
+#else
+#include <unistd.h>
+#define QARN_ISATTY isatty
+#define QARN_FILENO fileno
+#endif
+
+namespace qarn::tools {
+namespace {
+
+class ConsoleUser final : public ExtractionUser {
+public:
+    explicit ConsoleUser(bool terminal) : terminal_(terminal) {}
+    ~ConsoleUser() { end_progress_line(); }
+    ConsoleUser(const ConsoleUser&) = delete;
+    ConsoleUser& operator=(const ConsoleUser&) = delete;
+
+    void show_entry_name(const char* name) override {
+        ++count_;
+        if (terminal_) {
+            // One line that is rewritten as the run goes.
+            std::printf("\r\033[K%5u  %s", count_, name);
+            progress_open_ = true;
+        } else {
+            std::printf("%s\n", name);
+        }
+        std::fflush(stdout);
+    }
+    void show_file_error(const char* caption) override {
+        end_progress_line();
+        const char* text = cannot_install_file_text(g_ui_language);
+        std::fprintf(stderr, "mksetup: %s: %s\n", caption, text != nullptr ? text : "Cannot install file.");
+    }
+    unsigned count() const { return count_; }
+    void end_progress_line() {
+        if (progress_open_) std::printf("\n");
+        progress_open_ = false;
+    }
+
+private:
+    bool terminal_;
+    bool progress_open_ = false;
+    unsigned count_ = 0;
+};
+
+// Sets the language table from a list such as "de,en,other". False on an unknown name.
+bool select_languages(const std::vector<std::string>& names, std::string& bad) {
+    for (LanguageEntry* row = g_language_table; row->code != nullptr; ++row) row->selected = 0;
+    for (const std::string& name : names) {
+        const int id = name == "de" ? kBoxGerman : name == "en" ? kBoxEnglish
+                       : name == "other" ? kBoxOtherLanguages : 0;
+        if (id == 0) {
+            bad = name;
+            return false;
+        }
+        for (LanguageEntry* row = g_language_table; row->code != nullptr; ++row) {
+            if (row->control_id == id) row->selected = 1;
+        }
+    }
+    return true;
+}
+
+bool selected(int control_id) {
+    for (const LanguageEntry* row = g_language_table; row->code != nullptr; ++row) {
+        if (row->control_id == control_id) return row->selected != 0;
+    }
+    return false;
+}
+
+const char* result_text(int32_t result) {
+    switch (result) {
+        case kExtractOk: return "every entry installed";
+        case kExtractEntryFailed: return "an entry could not be installed";
+        case kExtractNoArchive: return "no readable archive (cannot open, no archive or no entry, or a volume of a set)";
+        case kExtractChecksum: return "an entry failed its data check";
+        case kExtractNoWindow: return "out of memory for the decoding window";
+        case kExtractNoCopyBuffer: return "out of memory for the copy buffer";
+        default: return "failed";
+    }
+}
+
+}  // namespace
+
+int run_extract(const std::string& file, const std::string& dir,
+                const std::vector<std::string>& languages) {
+    std::string bad;
+    if (!select_languages(languages, bad)) {
+        std::fprintf(stderr, "mksetup: unknown language '%s' (use de, en, other)\n", bad.c_str());
+        return kExitCannotRead;
+    }
+    // The interface language follows the chosen languages as it does in the dialog.
+    g_ui_language = ui_language_for(selected(kBoxGerman), selected(kBoxEnglish));
+
+    char target[kPathSize];
+    std::string folder = dir;
+#ifndef _WIN32
+    for (char& c : folder) {
+        if (c == '/') c = '\\';
+    }
+#endif
+    if (folder.size() >= sizeof target) {
+        std::fprintf(stderr, "mksetup: %s: the folder's path is longer than 259 characters\n", dir.c_str());
+        return kExitEntriesFailed;
+    }
+    std::memcpy(target, folder.c_str(), folder.size() + 1);
+    if (check_exists(target) == kMissing && create_folder_path(target) != kFolderCreated) {
+        const char* text = cannot_create_path_text(g_ui_language);
+        std::fprintf(stderr, "mksetup: %s: %s\n", dir.c_str(), text != nullptr ? text : "Cannot create path.");
+        return kExitEntriesFailed;
+    }
+
+    ConsoleUser user(QARN_ISATTY(QARN_FILENO(stdout)) != 0);
+    const int32_t result = extract_archive(user, file.c_str(), target, sizeof target);
+    user.end_progress_line();
+    if (result == kExtractOk) {
+        std::printf("%u entries handled, installed into %s\n", user.count(), dir.c_str());
+        return kExitOk;
+    }
+    std::fprintf(stderr, "mksetup: %s: %s (result %d)\n", file.c_str(), result_text(result), result);
+    return (result == kExtractNoArchive || result == kExtractNoWindow) ? kExitCannotRead
+                                                                       : kExitEntriesFailed;
+}
+
+}  // namespace qarn::tools
