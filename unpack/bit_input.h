@@ -7,6 +7,7 @@
 //    padding makes the 4-byte load of a window at up to index 8191 safe; the fourth byte
 //    only ever supplies bits below the window's 16.
 #pragma once
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -17,7 +18,10 @@ namespace qarn {
 void refill_input(UnpackState& s, bool first);
 
 inline uint32_t load_be32(const uint8_t* p) {
-    return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap32(v);
+    return v;
 }
 
 // The next 16 bits, not consumed.
@@ -49,6 +53,47 @@ inline uint32_t decode_symbol(UnpackState& s, const DecodeTable& table) {
     skip_bits(s, len);
     return symbol_of(table, window, len);
 }
+
+// The read position and bit position held in registers for a hot loop: window stores may
+// alias the record, which would otherwise force a reload of both after every byte written.
+// store() before any call that reads bits through the record, load() after it.
+struct BitCursor {
+    const uint8_t* buffer;
+    uint32_t pos;
+    uint32_t bit;
+
+    explicit BitCursor(const UnpackState& s) : buffer(s.input_buffer), pos(s.read_pos), bit(s.bit_pos) {}
+    void store(UnpackState& s) const {
+        s.read_pos = pos;
+        s.bit_pos = bit;
+    }
+    void load(const UnpackState& s) {
+        pos = s.read_pos;
+        bit = s.bit_pos;
+    }
+    uint32_t peek() const { return (load_be32(buffer + pos) << bit) >> 16; }
+    void skip(uint32_t n) {
+        const uint32_t bits = bit + n;
+        pos += bits >> 3;
+        bit = bits & 7;
+    }
+    uint32_t read(uint32_t n) {
+        const uint32_t value = peek() >> (16 - n);
+        skip(n);
+        return value;
+    }
+    uint32_t decode(const DecodeTable& table) {
+        const uint32_t window = peek();
+        const uint32_t fast = table.fast[window >> (16 - kFastBits)];
+        if (fast & 15) {
+            skip(fast & 15);
+            return fast >> 4;
+        }
+        const uint32_t len = code_length_of(table, window, kFastBits + 1);
+        skip(len);
+        return symbol_of(table, window, len);
+    }
+};
 
 // Bits consumed so far beyond the entry's packed data (0 while inside it).
 inline bool input_overrun(const UnpackState& s) {

@@ -28,21 +28,29 @@ void build_decode_table(const uint8_t* lengths, DecodeTable& table, uint32_t cou
     }
     table.symbol_count = count;
 
-    // The fast table. Limits of lengths up to kFastBits are multiples of 2^(16 - kFastBits)
-    // unless capped at 0xFFFF, so every window sharing a top-kFastBits prefix has the same
-    // length when that length is kFastBits or less. Lengths never decrease with the window,
-    // so one pass with a moving length suffices.
+    // The fast table. The windows that decode with length n are exactly those from
+    // limits[n - 1] up to limits[n] (the last length whose limit was capped at 0xFFFF takes
+    // the rest). Limits of lengths up to kFastBits are multiples of 2^(16 - kFastBits)
+    // unless capped, so each such range is a whole run of prefixes, in which the symbol
+    // index steps by one every 2^(kFastBits - n) prefixes. Prefixes past the last of these
+    // ranges hold longer codes and are marked for the slow path.
     constexpr uint32_t shift = 16 - kFastBits;
-    uint32_t len = 1;
-    for (uint32_t prefix = 0; prefix < (1u << kFastBits); ++prefix) {
-        const uint32_t v = prefix << shift;
-        while (len < 15 && v >= table.limits[len]) ++len;
-        if (len <= kFastBits) {
-            table.fast[prefix] = static_cast<uint16_t>((symbol_of(table, v, len) << 4) | len);
-        } else {
-            table.fast[prefix] = 0;
+    constexpr uint32_t prefixes = 1u << kFastBits;
+    uint32_t prefix = 0;
+    for (uint32_t n = 1; n <= kFastBits && prefix < prefixes; ++n) {
+        const uint32_t end = table.limits[n] >= 0xFFFF ? prefixes : table.limits[n] >> shift;
+        const uint32_t step = 1u << (kFastBits - n);
+        uint32_t index = table.starts[n] + (((prefix << shift) - table.limits[n - 1]) >> (16 - n));
+        while (prefix < end) {
+            const uint32_t symbol = table.symbols[index < count ? index : 0];
+            const auto entry = static_cast<uint16_t>((symbol << 4) | n);
+            const uint32_t group_end = (prefix / step + 1) * step;
+            const uint32_t stop = group_end < end ? group_end : end;
+            while (prefix < stop) table.fast[prefix++] = entry;
+            ++index;
         }
     }
+    while (prefix < prefixes) table.fast[prefix++] = 0;
 }
 
 }  // namespace qarn

@@ -40,20 +40,29 @@ void flush_window(UnpackState& s) {
     s.flush_pos = s.write_pos;
 }
 
-// Copies `length` bytes from `distance` back, byte order preserved: a distance shorter than
-// the length repeats the match's own output, and a distance of a whole window copies each
-// byte onto itself. Both positions wrap at the window's end.
+// Copies `length` bytes from `distance` back, with the result of a byte-by-byte copy in
+// increasing order: a distance shorter than the length repeats the match's own output, and
+// a distance of a whole window copies each byte onto itself. Both positions wrap at the
+// window's end. Exactly `length` bytes are written: the bytes ahead of the write position
+// are history that a match of nearly a window's distance may still read.
 inline uint32_t copy_match(uint8_t* window, uint32_t write_pos, uint32_t distance,
                            uint32_t length) {
     uint32_t src = (write_pos - distance) & kWindowMask;
-    const uint32_t gap = distance & kWindowMask;  // how far the source trails the output
-    if (write_pos + length <= kWindowSize && src + length <= kWindowSize && gap >= 8) {
-        // No wrap and the source runs at least 8 bytes behind (or ahead, by nearly a
-        // window): 8-byte pieces read only bytes that are already final.
+    if (write_pos + length <= kWindowSize && src + length <= kWindowSize) {
         uint8_t* dst = window + write_pos;
         const uint8_t* from = window + src;
+        const uint32_t gap = distance & kWindowMask;
         uint32_t n = length;
-        for (; n >= 8; n -= 8, dst += 8, from += 8) std::memcpy(dst, from, 8);
+        // Eight bytes at a time read only final bytes when the source trails by eight or
+        // more, lies ahead (a distance of nearly a window: nothing read is written first),
+        // or coincides with the output.
+        if (gap >= 8 || src >= write_pos) {
+            for (; n >= 8; n -= 8, dst += 8, from += 8) {
+                uint64_t piece;
+                std::memcpy(&piece, from, 8);
+                std::memcpy(dst, &piece, 8);
+            }
+        }
         for (; n > 0; --n) *dst++ = *from++;
         return write_pos + length;
     }
@@ -86,11 +95,22 @@ void decompress(UnpackState& s, uint8_t* window, bool solid) {
     int32_t remaining = static_cast<int32_t>(static_cast<uint32_t>(s.remaining_size) - 1u);
     uint32_t write_pos = s.write_pos;
     uint32_t read_limit = symbol_read_limit(s);
+    // Window stores may alias anything, so the state the loop touches on every symbol lives
+    // in locals and goes back into the record only around the rare calls out.
+    BitCursor in(s);
+    uint32_t old_distances[4] = {s.old_distances[0], s.old_distances[1], s.old_distances[2],
+                                 s.old_distances[3]};
+    uint32_t distance_count = static_cast<uint32_t>(s.old_distance_count);
+    uint32_t last_length = s.last_length;
+    uint32_t last_distance = s.last_distance;
+    const DecodeTable* literals = &s.literal_table;
 
     while (remaining >= 0) {
         write_pos &= kWindowMask;
-        if (s.read_pos >= read_limit) {
+        if (in.pos >= read_limit) {
+            in.store(s);
             if (s.read_pos > kRefillBeforeSymbol) refill_input(s, false);
+            in.load(s);
             if (input_overrun(s)) break;
             read_limit = symbol_read_limit(s);
         }
@@ -99,7 +119,7 @@ void decompress(UnpackState& s, uint8_t* window, bool solid) {
             flush_window(s);
         }
 
-        const uint32_t sym = decode_symbol(s, s.literal_table);
+        const uint32_t sym = in.decode(*literals);
         if (sym < 256) {
             window[write_pos++] = static_cast<uint8_t>(sym);
             --remaining;
@@ -111,46 +131,52 @@ void decompress(UnpackState& s, uint8_t* window, bool solid) {
         if (sym >= kSymLongMatch) {
             const uint32_t k = sym - kSymLongMatch;
             length = kLengthBases[k] + 3u;
-            if (kLengthBits[k] != 0) length += read_bits(s, kLengthBits[k]);
-            const uint32_t d = decode_symbol(s, s.distance_table);
+            if (kLengthBits[k] != 0) length += in.read(kLengthBits[k]);
+            const uint32_t d = in.decode(s.distance_table);
             distance = kDistanceBases[d] + 1u;
-            if (kDistanceBits[d] != 0) distance += read_bits(s, kDistanceBits[d]);
+            if (kDistanceBits[d] != 0) distance += in.read(kDistanceBits[d]);
             if (distance >= kFarDistance) ++length;
             if (distance >= kMidDistance) ++length;
         } else if (sym == kSymTableChange) {
+            in.store(s);
             s.write_pos = write_pos;
             read_tables(s);
+            in.load(s);
             // A damaged stream can consist of nothing but table changes; they consume bits
             // but produce nothing, so the bound is tested here too.
             if (input_overrun(s)) break;
             read_limit = symbol_read_limit(s);
             continue;
         } else if (sym == kSymRepeatLast) {
-            length = s.last_length;
-            distance = s.last_distance;
+            length = last_length;
+            distance = last_distance;
         } else if (sym < kSymShortMatch) {
-            distance = s.old_distances[static_cast<uint32_t>(s.old_distance_count -
-                                                             static_cast<int32_t>(sym - 256)) & 3];
-            const uint32_t r = decode_symbol(s, s.repeat_table);
+            distance = old_distances[(distance_count - (sym - 256)) & 3];
+            const uint32_t r = in.decode(s.repeat_table);
             length = kLengthBases[r] + 2u;
-            if (kLengthBits[r] != 0) length += read_bits(s, kLengthBits[r]);
+            if (kLengthBits[r] != 0) length += in.read(kLengthBits[r]);
             if (distance >= kFarDistance) ++length;
             if (distance >= kMidDistance) ++length;
             if (distance >= kNearDistance) ++length;
         } else {
             const uint32_t j = sym - kSymShortMatch;
-            distance = kShortBases[j] + 1u + read_bits(s, kShortBits[j]);
+            distance = kShortBases[j] + 1u + in.read(kShortBits[j]);
             length = 2;
         }
 
-        s.old_distances[static_cast<uint32_t>(s.old_distance_count) & 3] = distance;
-        s.old_distance_count = static_cast<int32_t>(static_cast<uint32_t>(s.old_distance_count) + 1u);
-        s.last_distance = distance;
-        s.last_length = length;
+        old_distances[distance_count & 3] = distance;
+        ++distance_count;
+        last_distance = distance;
+        last_length = length;
         remaining -= static_cast<int32_t>(length);
         write_pos = copy_match(window, write_pos, distance, length);
     }
 
+    in.store(s);
+    for (int i = 0; i < 4; ++i) s.old_distances[i] = old_distances[i];
+    s.old_distance_count = static_cast<int32_t>(distance_count);
+    s.last_length = last_length;
+    s.last_distance = last_distance;
     s.write_pos = write_pos & kWindowMask;
     s.remaining_size = remaining;
     read_final_tables(s);
