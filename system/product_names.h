@@ -1,0 +1,20 @@
+// The product's fixed names, as the installer writes them into the registry, the Start menu,
+// the desktop and the settings file. The file-name prefix "QARN" is kProductPrefix of
+// languages/language_table.h.
+#pragma once
+
+namespace qarn {
+
+inline constexpr const char kProductName[] = "Zentrivo";
+inline constexpr const char kProductVersion[] = "1.21";
+inline constexpr const char kShortName[] = "QARN";       // folder, group, section, window class
+inline constexpr const char kMakerName[] = "Obrelux";
+inline constexpr const char kProgramFile[] = "QARN.exe";
+inline constexpr const char kUninstallerFile[] = "UnInst.exe";
+inline constexpr const char kSettingsExtension[] = ".INI";
+
+// The per-user key that remembers the target folder, and its value.
+inline constexpr const char kProductKey[] = "Software\\Obrelux\\QARN";
+inline constexpr const char kTargetDirValue[] = "Dir";
+
+}  // namespace qarn

@@ -1,0 +1,72 @@
+// Scenarios on a German system (Wine started with LC_ALL=de_DE.UTF-8).
+#include <shlobj.h>
+
+#include "tests/e2e/scenario.h"
+
+namespace qarn::e2e {
+namespace {
+
+using GermanSystem = Scenario;
+
+TEST_F(GermanSystem, OnlyGermanIsProposedAndTheDialogSpeaksGerman) {
+    SetupRun run;
+    ASSERT_TRUE(run.start());
+    EXPECT_TRUE(run.checked(kGerman));
+    EXPECT_FALSE(run.checked(kEnglish));
+    EXPECT_FALSE(run.checked(kOthers));
+    EXPECT_TRUE(run.checked(kStartMenu));
+    EXPECT_TRUE(run.checked(kDesktop));
+    expect_german_texts(run);
+    EXPECT_EQ(run.caption(), "  Setup Zentrivo");
+
+    const std::string folder = run.text(kFolder);
+    install_and_expect_success(run);  // in English even here
+    EXPECT_EQ(folder_entries(folder), files_for(true, false, false));
+    expect_installed(folder, files_for(true, false, false));
+    EXPECT_EQ(settings_language(special_folder(CSIDL_APPDATA) + "\\Obrelux\\QARN.INI"), "DE");
+}
+
+TEST_F(GermanSystem, GermanDefaultsReplaceTheMarksOfAnEarlierInstallation) {
+    const std::string earlier = kScratch + "\\Frueher";
+    make_folder(earlier);
+    write_text(earlier + "\\QARN_US.HLP", "help");
+    write_text(earlier + "\\QARN_FR.HLP", "aide");
+    test::set_registry_text(HKEY_CURRENT_USER, "Software\\Obrelux\\QARN", "Dir", earlier);
+    SetupRun run;
+    ASSERT_TRUE(run.start());
+    EXPECT_EQ(run.text(kFolder), earlier);
+    EXPECT_TRUE(run.checked(kGerman));
+    EXPECT_FALSE(run.checked(kEnglish));
+    EXPECT_FALSE(run.checked(kOthers));
+    run.click(kExit);
+    EXPECT_EQ(run.wait_for_exit(), 0);
+}
+
+TEST_F(GermanSystem, TheFolderErrorIsGerman) {
+    write_text(kScratch + "\\datei.txt", "keine Ordner");
+    const std::string folder = kScratch + "\\datei.txt\\Unter";
+    SetupRun run;
+    ASSERT_TRUE(run.start());
+    run.type(kFolder, folder);
+    run.click(kOk);
+    const MessageBoxSeen box = run.wait_for_message_box();
+    ASSERT_NE(box.window, nullptr);
+    EXPECT_EQ(box.text, "Kann nicht Verzeichnis erstellen.");
+    EXPECT_EQ(box.caption, folder);
+    SetupRun::close_message_box(box);
+    run.click(kExit);
+    EXPECT_EQ(run.wait_for_exit(), 0);
+}
+
+TEST_F(GermanSystem, CheckingEnglishSwitchesTheDialogToEnglish) {
+    SetupRun run;
+    ASSERT_TRUE(run.start());
+    run.click(kEnglish);
+    ASSERT_TRUE(wait_until([&] { return run.text(kExit) == "Exit"; }, 5000));
+    expect_english_texts(run);
+    run.click(kExit);
+    EXPECT_EQ(run.wait_for_exit(), 0);
+}
+
+}  // namespace
+}  // namespace qarn::e2e

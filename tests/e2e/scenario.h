@@ -1,0 +1,63 @@
+// Shared steps of the end-to-end scenarios.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/e2e/setup_driver.h"
+#include "tests/e2e/system_state.h"
+#include "tests/windows/windows_test_support.h"
+
+namespace qarn::e2e {
+
+// Control ids of the Setup dialog.
+enum Control : int {
+    kOk = 1,
+    kExit = 2,
+    kBrowse = 7,
+    kTitle = 101,
+    kFolderLabel = 102,
+    kFolder = 103,
+    kLanguageFrame = 104,
+    kStartMenu = 105,
+    kDesktop = 106,
+    kStatus = 107,
+    kGerman = 201,
+    kEnglish = 202,
+    kOthers = 203,
+};
+
+// Which language box a product file follows.
+enum class FileLanguage { kNone, kGerman, kEnglish, kOther };
+FileLanguage language_of(const std::string& name);
+
+// The product files an installation with these boxes writes.
+std::vector<std::string> files_for(bool german, bool english, bool others);
+
+// Every one of `names` is in `folder` with the product's bytes and archive time.
+void expect_installed(const std::string& folder, const std::vector<std::string>& names);
+// None of `names` is in `folder`.
+void expect_absent(const std::string& folder, const std::vector<std::string>& names);
+
+// The six interface texts in the dialog's language.
+void expect_english_texts(const SetupRun& run);
+void expect_german_texts(const SetupRun& run);
+
+// Presses OK and expects the success box: its text, caption and icon; closes it and waits
+// for the setup to end. Gives the milliseconds from the press to the box.
+DWORD install_and_expect_success(SetupRun& run);
+
+// A whole installation into `folder` with the boxes as they start.
+void install_with_defaults_into(const std::string& folder);
+
+// Scenarios start from a system without any earlier installation, with COM for the links.
+class Scenario : public ::testing::Test {
+protected:
+    void SetUp() override { forget_installations(); }
+    void TearDown() override { forget_installations(); }
+
+    test::ComScope com_;
+};
+
+}  // namespace qarn::e2e
