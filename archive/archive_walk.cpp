@@ -73,7 +73,9 @@ WalkStatus walk_archive_file(File file, bool test, ArchiveListener& listener,
     for (;;) {
         if (read_next_header(*ctx, kFileHeadType | kRequestWithSubBlocks) == 0) break;
         if (ctx->block_header.head_type == kSubBlockType) {
-            seek_file(ctx->archive_file, ctx->next_block, 0);
+            // The header search left the file at the sub-block; a seek past it that fails
+            // would find the same sub-block again and again.
+            if (!seek_file(ctx->archive_file, ctx->next_block, 0)) break;
             continue;
         }
         apply_host_attributes(*ctx);

@@ -67,7 +67,9 @@ int32_t extract_entries(ExtractionUser& user, ArchiveContext& ctx) {
             break;
         }
         if (ctx.block_header.head_type == kSubBlockType) {
-            seek_file(ctx.archive_file, ctx.next_block, 0);
+            // The header search left the file at the sub-block; a seek past it that fails
+            // would find the same sub-block again and again.
+            if (!seek_file(ctx.archive_file, ctx.next_block, 0)) break;
             continue;
         }
         ++entries_seen;

@@ -151,6 +151,20 @@ TEST_F(ExtractRun, VersionOutsideTheDecodersRangeEndsTheRunWithOne) {
     EXPECT_TRUE(user_.errors.empty());
 }
 
+TEST_F(ExtractRun, TruncatedCompressedEntryClaimingGigabytesFailsPromptlyAndLeavesNothing) {
+    TestEntry e;
+    e.name = "big.bin";
+    e.method = '3';
+    e.packed = random_bytes(200, 21);
+    e.pack_size = 0x7FFFFFF0;
+    e.unp_size = 0x7FFFFFF0;
+    write_setup({e});
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(run_extraction(), kExtractChecksum);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_FALSE(fs::exists(target_dir() / "big.bin"));
+}
+
 TEST_F(ExtractRun, ArchiveWithoutAnyFileEntryIsAFailure) {
     write_setup({});
     EXPECT_EQ(run_extraction(), kExtractNoArchive);

@@ -6,6 +6,7 @@
 
 #include "tests/support/test_support.h"
 #include "tests/unpack/stream_builder.h"
+#include "unpack/lz_decoder.h"
 
 namespace qarn::test {
 namespace {
@@ -54,6 +55,20 @@ TEST_F(HostileTest, HugeUnpackedSizeWithFewPackedBytesProducesLittle) {
     const Bytes packed = random_bytes(64, 5);
     const auto out = decode_bounded(packed, 0x7FFFFFFF);
     EXPECT_LT(out.size(), 64u * 8 * 261) << "at most one symbol per bit of packed data";
+}
+
+TEST_F(HostileTest, PackedSizeClaimedBeyondTheDataEndsWhereTheDataEnds) {
+    // A truncated file: the header claims nearly 2 GB of packed data, the reader runs dry
+    // after 200 bytes. Counting from the claim would keep the decoder busy for gigabytes.
+    MemoryReader reader(random_bytes(200, 9));
+    d.state->reader = &reader;
+    d.state->writer = &d.writer;
+    d.state->packed_size = 0x7FFFFFF0;
+    d.state->remaining_size = 0x7FFFFFF0;
+    const auto start = Clock::now();
+    decompress(*d.state, d.window.get(), false);
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
+    EXPECT_LT(d.writer.out.size(), 200u * 8 * 261);
 }
 
 TEST_F(HostileTest, SizeWithTheTopBitSetDecodesNothingAndNeverSpins) {
