@@ -32,6 +32,18 @@ int main(int argc, char** argv) {
                         "product languages to install: de, en, other (default: all three)")
         ->delimiter(',');
 
+    std::string output;
+    std::string stub;
+    int level = 3;
+    auto* build = app.add_subcommand(
+        "build", "Pack the files under DIR into a setup file (the stub's image, then the archive)");
+    build->add_option("DIR", dir, "product folder: every file below it, paths kept")->required();
+    build->add_option("-o,--output", output, "the setup file to write")->required();
+    build->add_option("--stub", stub, "the installer's executable image to put in front "
+                                      "(without it, a bare archive is written)");
+    build->add_option("--level", level, "compression, 1 (fast) to 5 (best); default 3")
+        ->check(CLI::Range(1, 5));
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -40,5 +52,6 @@ int main(int argc, char** argv) {
     if (*list) return qarn::tools::run_list(file);
     if (*test) return qarn::tools::run_test(file);
     if (*extract) return qarn::tools::run_extract(file, dir, languages);
+    if (*build) return qarn::tools::run_build(dir, output, stub, level);
     return qarn::tools::kExitCannotRead;
 }

@@ -1,0 +1,26 @@
+// What each compression level does. Level 3 is the default.
+#pragma once
+#include <cstdint>
+
+#include "pack/lazy_parser.h"
+#include "pack/match_finder.h"
+
+namespace qarn {
+
+inline constexpr int kMinLevel = 1;
+inline constexpr int kMaxLevel = 5;
+inline constexpr int kDefaultLevel = 3;
+
+struct LevelSettings {
+    MatchFinderConfig finder;
+    LazySettings lazy;
+    bool optimal;             // price-based optimal parsing
+    uint32_t optimal_passes;  // parses of each stretch, each priced by the one before
+};
+
+LevelSettings settings_for_level(int level);
+
+// The method byte of the file headers: '1' to '5' by level.
+inline uint8_t method_for_level(int level) { return static_cast<uint8_t>('0' + level); }
+
+}  // namespace qarn

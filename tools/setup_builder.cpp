@@ -1,0 +1,269 @@
+#include "tools/setup_builder.h"
+
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <system_error>
+
+#include "archive/archive_reader.h"
+#include "archive/archive_walk.h"
+#include "archive/checksum.h"
+#include "pack/archive_writer.h"
+#include "tools/file_streams.h"
+#include "tools/product_folder.h"
+
+namespace qarn::tools {
+namespace fs = std::filesystem;
+namespace {
+
+// The first bytes of every archive this tool writes: the marker, then the main header up
+// to and including its type byte (at marker + 9, where the scan looks).
+std::vector<uint8_t> archive_opening() {
+    uint8_t main[kMainHeaderBytes] = {0,
+                                      0,
+                                      kMainHeadType,
+                                      kMainFlagSolid & 0xFF,
+                                      kMainFlagSolid >> 8,
+                                      kMainHeaderBytes,
+                                      0,
+                                      0,
+                                      0,
+                                      0,
+                                      0,
+                                      0,
+                                      0};
+    Crc32Table table;
+    build_crc32_table(table);
+    const uint32_t crc = crc32_of(table, main + 2, kMainHeaderBytes - 2);
+    main[0] = static_cast<uint8_t>(crc);
+    main[1] = static_cast<uint8_t>(crc >> 8);
+    std::vector<uint8_t> out(7 + kMainHeaderBytes);
+    std::memcpy(out.data(), kMarker, 7);
+    std::memcpy(out.data() + 7, main, kMainHeaderBytes);
+    return out;
+}
+
+class WalkCounter final : public ArchiveListener {
+public:
+    void on_archive(const ArchiveInfo& i) override { info = i; }
+    void on_entry(const EntryInfo& e) override {
+        if (e.verdict != EntryVerdict::kOk)
+            failed.push_back(std::string(e.name) + ": " + verdict_text(e.verdict));
+    }
+    ArchiveInfo info{};
+    std::vector<std::string> failed;
+};
+
+std::string offset_text(uint64_t v) { return std::to_string(v); }
+
+const char* walk_problem(WalkStatus status) {
+    switch (status) {
+        case WalkStatus::kCannotOpen: return "cannot open it";
+        case WalkStatus::kNoArchive: return "no archive found";
+        case WalkStatus::kNoEntries: return "no entries";
+        case WalkStatus::kOutOfMemory: return "out of memory";
+        case WalkStatus::kContinues: return "the last entry continues in another volume";
+        default: return nullptr;
+    }
+}
+
+// Whether `path` lies somewhere below `folder` (both need not exist yet).
+bool inside(const fs::path& path, const fs::path& folder) {
+    std::error_code ec;
+    const fs::path p = fs::weakly_canonical(fs::absolute(path, ec), ec);
+    const fs::path f = fs::weakly_canonical(fs::absolute(folder, ec), ec);
+    if (ec) return false;
+    auto pi = p.begin();
+    for (auto fi = f.begin(); fi != f.end(); ++fi, ++pi) {
+        if (fi->empty()) continue;  // a trailing separator
+        if (pi == p.end() || *pi != *fi) return false;
+    }
+    return pi != p.end();
+}
+
+// A name for the file being written, next to the output and not in use.
+fs::path temporary_name(const fs::path& output) {
+    for (unsigned n = 0;; ++n) {
+        fs::path p = output;
+        p += ".partial" + std::to_string(n);
+        std::error_code ec;
+        if (!fs::exists(p, ec)) return p;
+    }
+}
+
+}  // namespace
+
+std::string check_stub(const std::vector<uint8_t>& stub) {
+    const uint64_t size = stub.size();
+    if (size == 0) return {};
+    if (size < kMinStubSize) {
+        return "the stub has " + offset_text(size) +
+               " bytes: the installer's scan starts at file "
+               "offset 7, so an archive behind fewer than 7 bytes is never found";
+    }
+    if (size > kMaxStubSize) {
+        return "the stub has " + offset_text(size) +
+               " bytes: the installer's scan reaches file "
+               "offset 250,005 and finds an archive only behind at most 249,996 bytes";
+    }
+    // The scan as the installer makes it, over the stub and the archive's first bytes: it
+    // must not stop before the archive.
+    const std::vector<uint8_t> opening = archive_opening();
+    std::vector<uint8_t> image(stub.size() + opening.size());
+    std::memcpy(image.data(), stub.data(), stub.size());
+    std::memcpy(image.data() + stub.size(), opening.data(), opening.size());
+    if (std::memcmp(image.data(), kMarker, 7) == 0) {
+        return "the stub begins with an archive marker: the installer would read that archive";
+    }
+    const bool old_kind_possible =
+        image.size() >= 32 && std::memcmp(image.data() + 28, kOldSfxSignature, 4) == 0;
+    for (uint64_t at = 7; at < size; ++at) {
+        if (image[at] != kMarker[0]) continue;
+        const bool old_kind = old_kind_possible && at + 4 <= image.size() &&
+                              std::memcmp(image.data() + at, kOldMarker, 4) == 0;
+        const bool new_kind = at + 10 <= image.size() &&
+                              std::memcmp(image.data() + at, kMarker, 7) == 0 &&
+                              image[at + 9] == kMainHeadType;
+        if (old_kind || new_kind) {
+            return "the stub holds archive-marker bytes at file offset " + offset_text(at) +
+                   ", where the installer's scan would stop before the appended archive";
+        }
+    }
+    return {};
+}
+
+bool build_setup(const BuildRequest& request, BuildProgress* progress, BuildResult& result) {
+    result = BuildResult{};
+    const auto started = std::chrono::steady_clock::now();
+    auto input_error = [&](const std::string& message) {
+        result.errors.push_back(message);
+        result.input_problem = true;
+        return false;
+    };
+    if (request.level < kMinLevel || request.level > kMaxLevel) {
+        return input_error("the level must be 1 to 5");
+    }
+
+    std::vector<uint8_t> stub;
+    if (request.stub) {
+        std::ifstream in(*request.stub, std::ios::binary);
+        if (!in.is_open()) return input_error(request.stub->string() + ": cannot read the stub");
+        in.seekg(0, std::ios::end);
+        const std::streamoff size = in.tellg();
+        if (size < 0) return input_error(request.stub->string() + ": cannot read the stub");
+        // Anything larger is refused below; reading it all first is not needed.
+        if (static_cast<uint64_t>(size) > kMaxStubSize) {
+            return input_error(request.stub->string() + ": the stub has " +
+                               offset_text(static_cast<uint64_t>(size)) +
+                               " bytes: the installer's scan reaches file offset 250,005 and "
+                               "finds an archive only behind at most 249,996 bytes");
+        }
+        in.seekg(0);
+        stub.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        if (stub.size() != static_cast<uint64_t>(size)) {
+            return input_error(request.stub->string() + ": cannot read the stub");
+        }
+        const std::string problem = check_stub(stub);
+        if (!problem.empty()) return input_error(request.stub->string() + ": " + problem);
+    }
+
+    // A setup file written into the folder would be packed into the next build's.
+    if (inside(request.output, request.folder)) {
+        return input_error(request.output.string() +
+                           ": the setup file must not be written into "
+                           "the product folder");
+    }
+
+    FolderScan scan = scan_product_folder(request.folder);
+    result.warnings = scan.warnings;
+    if (!scan.errors.empty()) {
+        result.errors = scan.errors;
+        result.input_problem = true;
+        return false;
+    }
+    if (scan.files.empty()) return input_error(request.folder.string() + ": no files to pack");
+    for (const ProductFile& f : scan.files) result.input_bytes += f.size;
+    result.entries = scan.files.size();
+    result.stub_bytes = stub.size();
+
+    const fs::path temp = temporary_name(request.output);
+    auto fail = [&](const std::string& message) {
+        result.errors.push_back(message);
+        std::error_code ec;
+        fs::remove(temp, ec);
+        return false;
+    };
+    {
+        FileArchiveOutput out(temp);
+        if (!out.is_open()) return fail(temp.string() + ": cannot create the file");
+        if (!stub.empty() && !out.write(stub.data(), stub.size())) {
+            return fail(temp.string() + ": cannot write");
+        }
+        auto writer = std::make_unique<ArchiveWriter>();
+        const PackStatus begun = writer->begin(out, stub.size(), request.level);
+        if (begun != PackStatus::kOk)
+            return fail(std::string("cannot start the archive: ") + pack_status_text(begun));
+        if (progress != nullptr) progress->on_start(result.input_bytes, scan.files.size());
+        uint64_t done = 0;
+        for (const ProductFile& f : scan.files) {
+            if (progress != nullptr) progress->on_entry(f.name);
+            FileEntryInput input(f.path, [&](uint64_t n) {
+                done += n;
+                if (progress != nullptr) progress->on_bytes(done);
+            });
+            if (!input.is_open()) return fail(f.name + ": cannot read the file");
+            EntryOutcome outcome{};
+            const EntryDescription d{f.name.c_str(), f.attributes, f.dos_time, f.size};
+            const PackStatus status = writer->add_entry(d, input, outcome);
+            if (status != PackStatus::kOk) {
+                if (status == PackStatus::kReadError || status == PackStatus::kSizeChanged) {
+                    result.input_problem = true;
+                }
+                return fail(f.name + ": " + pack_status_text(status));
+            }
+            if (outcome.method == '0') ++result.stored;
+        }
+        if (progress != nullptr) progress->on_finish();
+        result.output_bytes = writer->end_offset();
+        if (!out.close()) return fail(temp.string() + ": cannot write (disk full?)");
+    }
+
+    // The test `mksetup test` makes, and the scan's verdict on where the archive is.
+    WalkCounter counter;
+    WalkSummary summary{};
+    const WalkStatus walked = walk_archive(temp.string().c_str(), true, counter, summary);
+    if (walked != WalkStatus::kComplete || !counter.failed.empty() ||
+        summary.entries != result.entries) {
+        std::string why = "the setup file failed its test";
+        if (const char* text = walk_problem(walked)) why += std::string(": ") + text;
+        for (const std::string& f : counter.failed) why += "; " + f;
+        return fail(why);
+    }
+    const int32_t expected_locate = stub.empty() ? kArchiveAtStart : kArchiveFoundByScan;
+    if (counter.info.locate_result != expected_locate ||
+        counter.info.archive_start != stub.size()) {
+        return fail(
+            "the installer would not find the archive where it was appended (found at offset " +
+            offset_text(counter.info.archive_start) + ")");
+    }
+
+    std::error_code ec;
+    fs::rename(temp, request.output, ec);
+    if (ec) {
+        // Some systems do not replace an existing file by renaming.
+        std::error_code removed;
+        fs::remove(request.output, removed);
+        ec.clear();
+        fs::rename(temp, request.output, ec);
+        if (ec)
+            return fail(request.output.string() + ": cannot put the file in place (" +
+                        ec.message() + ")");
+    }
+    result.seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    return true;
+}
+
+}  // namespace qarn::tools
