@@ -1,0 +1,62 @@
+// The coders the benchmark compares: this project's compressor and decoder, zlib (deflate
+// and inflate with its crc32), and xz (liblzma, preset 9).
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "bench/bench_corpus.h"
+
+namespace qarn::bench {
+
+// One entry of an archive the benchmark made, as its decoding needs it.
+struct PackedEntryRef {
+    uint64_t data_offset;
+    uint32_t packed_size;
+    uint32_t unp_size;
+    uint32_t file_crc;
+    bool stored;
+    bool solid;
+};
+
+struct OurArchive {
+    Bytes bytes;  // the whole archive
+    std::vector<PackedEntryRef> entries;
+    size_t stored = 0;
+    uint64_t compressor_memory = 0;  // the compressor's own tables and buffers
+};
+
+// Packs the files as one solid archive (fixed file times, archive attribute).
+bool pack_archive(const std::vector<CorpusFile>& files, int level, OurArchive& out,
+                  std::string& error);
+
+// Decodes every entry in order through one window, checking each data checksum (stored
+// entries are checksummed as they lie). Returns the bytes produced; 0 on any mismatch.
+uint64_t decode_archive(const OurArchive& archive);
+
+// Decodes one entry of a real archive afresh (non-solid) or continuing (solid) in `state`.
+class RealDecoder {
+public:
+    RealDecoder();
+    ~RealDecoder();
+    RealDecoder(const RealDecoder&) = delete;
+    RealDecoder& operator=(const RealDecoder&) = delete;
+    // True when the output's CRC-32 matches.
+    bool decode(const RealEntry& entry);
+
+private:
+    struct Impl;
+    Impl* impl_;
+};
+
+// CRC-32 of the project's archive code and of zlib.
+uint32_t our_crc32(const uint8_t* data, size_t size);
+uint32_t zlib_crc32(const uint8_t* data, size_t size);
+
+Bytes zlib_compress(const Bytes& data, int level);
+// Inflates into a 1 MB buffer, piece by piece, with zlib's crc32 over each piece; returns
+// the bytes produced (0 on an error) and the CRC through `crc`.
+uint64_t zlib_inflate_crc(const Bytes& packed, uint32_t& crc);
+Bytes xz_compress(const Bytes& data, uint32_t preset);
+
+}  // namespace qarn::bench
