@@ -1,0 +1,38 @@
+# shellcheck shell=sh
+# Wine for this build's Windows programs, kept inside the build tree: a prefix and a HOME of
+# the build's own (the user's ~/.wine and desktop are never touched), no Mono or Gecko
+# installers, no menu entries or file associations, no debug chatter.
+#
+# Sourced (POSIX sh) by cmake/wine-run.sh, which CTest runs for every Windows test program,
+# and by scripts/test.sh, which creates the prefix once and keeps a wineserver alive.
+#
+#   qarn_wine_env ROOT       exports the environment: prefix ROOT/prefix, HOME ROOT/home
+#   qarn_wine_prefix_init    creates the prefix if it is not there; concurrent callers
+#                            wait for the one that creates it
+
+QARN_WINE_LOADER=${QARN_WINE_LOADER:-/usr/lib/wine/wine64}
+QARN_WINESERVER=${QARN_WINESERVER:-/usr/lib/wine/wineserver}
+
+qarn_wine_env() {
+  qarn_wine_root=$1
+  mkdir -p "$qarn_wine_root/home"
+  export HOME="$qarn_wine_root/home"
+  export WINEPREFIX="${QARN_WINEPREFIX:-$qarn_wine_root/prefix}"
+  export WINEARCH=win64
+  export WINEDEBUG="${WINEDEBUG:--all}"
+  case "${WINEDLLOVERRIDES:-}" in
+    *winemenubuilder.exe=d*) ;;
+    *) export WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=d${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}" ;;
+  esac
+  export XDG_DATA_HOME="$HOME/.local/share" XDG_CONFIG_HOME="$HOME/.config" XDG_CACHE_HOME="$HOME/.cache"
+}
+
+qarn_wine_prefix_init() {
+  [ -f "$WINEPREFIX/system.reg" ] && return 0
+  # A fresh prefix takes seconds (about 20 on a busy machine).
+  mkdir -p "$WINEPREFIX"
+  (
+    flock 9
+    [ -f "$WINEPREFIX/system.reg" ] || "$QARN_WINE_LOADER" wineboot -i >/dev/null 2>&1 || true
+  ) 9>"$qarn_wine_root/prefix.lock"
+}
