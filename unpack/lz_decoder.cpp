@@ -40,6 +40,13 @@ void flush_window(UnpackState& s) {
     s.flush_pos = s.write_pos;
 }
 
+template <typename T>
+inline void copy_piece(uint8_t* dst, const uint8_t* from) {
+    T piece;
+    std::memcpy(&piece, from, sizeof piece);
+    std::memcpy(dst, &piece, sizeof piece);
+}
+
 // Copies `length` bytes from `distance` back, with the result of a byte-by-byte copy in
 // increasing order: a distance shorter than the length repeats the match's own output, and
 // a distance of a whole window copies each byte onto itself. Both positions wrap at the
@@ -52,18 +59,28 @@ inline uint32_t copy_match(uint8_t* window, uint32_t write_pos, uint32_t distanc
         uint8_t* dst = window + write_pos;
         const uint8_t* from = window + src;
         const uint32_t gap = distance & kWindowMask;
-        uint32_t n = length;
-        // Eight bytes at a time read only final bytes when the source trails by eight or
-        // more, lies ahead (a distance of nearly a window: nothing read is written first),
-        // or coincides with the output.
-        if (gap >= 8 || src >= write_pos) {
-            for (; n >= 8; n -= 8, dst += 8, from += 8) {
-                uint64_t piece;
-                std::memcpy(&piece, from, 8);
-                std::memcpy(dst, &piece, 8);
+        // Pieces of up to eight bytes read only final bytes when the source trails the
+        // output by eight or more, lies eight or more ahead of it (a distance of nearly a
+        // window: what is read there is never written first), or coincides with it. The
+        // overlapping piece at the end rewrites a few bytes with the values they hold.
+        if (gap == 0 || (gap >= 8 && gap <= kWindowSize - 8)) {
+            if (length >= 8) {
+                for (uint32_t i = 0; i + 8 <= length; i += 8) copy_piece<uint64_t>(dst + i, from + i);
+                copy_piece<uint64_t>(dst + length - 8, from + length - 8);
+            } else if (length >= 4) {
+                copy_piece<uint32_t>(dst, from);
+                copy_piece<uint32_t>(dst + length - 4, from + length - 4);
+            } else if (length >= 2) {
+                copy_piece<uint16_t>(dst, from);
+                copy_piece<uint16_t>(dst + length - 2, from + length - 2);
+            } else if (length == 1) {
+                *dst = *from;
             }
+        } else if (gap == 1) {
+            std::memset(dst, *from, length);  // a run of one byte
+        } else {
+            for (uint32_t n = 0; n < length; ++n) dst[n] = from[n];
         }
-        for (; n > 0; --n) *dst++ = *from++;
         return write_pos + length;
     }
     for (uint32_t n = 0; n < length; ++n) {
