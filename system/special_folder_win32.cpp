@@ -5,34 +5,9 @@
 #include <cstring>
 
 #include "system/paths.h"
+#include "system/win32_handles.h"
 
 namespace qarn {
-namespace {
-
-// Owns an item list the shell handed out. The shell allocated it, so only the shell's
-// allocator may free it; when that allocator cannot be had the list is left alone.
-class ShellItemList {
-public:
-    ShellItemList() = default;
-    ~ShellItemList() {
-        if (list_ == nullptr) return;
-        IMalloc* allocator = nullptr;
-        if (SHGetMalloc(&allocator) == S_OK && allocator != nullptr) {
-            allocator->Free(list_);
-            allocator->Release();
-        }
-    }
-    ShellItemList(const ShellItemList&) = delete;
-    ShellItemList& operator=(const ShellItemList&) = delete;
-
-    LPITEMIDLIST* receive() { return &list_; }
-    LPCITEMIDLIST get() const { return list_; }
-
-private:
-    LPITEMIDLIST list_ = nullptr;
-};
-
-}  // namespace
 
 void get_special_folder(int csidl, char* out, size_t capacity) {
     if (capacity == 0) return;
