@@ -28,11 +28,11 @@ struct UnpackState {
     uint32_t bit_pos;
     uint32_t read_top;     // valid bytes after the last fill
     // Bound on running past the packed data: input_base counts the stream bytes that lie
-    // before input_buffer[0]; packed_size is what the entry holds. Once more bits have been
-    // consumed than that, the entry is damaged and decoding stops.
+    // before input_buffer[0]; packed_size is what the entry holds (lowered to where the data
+    // really ended when a fill comes back short). Once more bits have been consumed than
+    // that, the entry is damaged and decoding stops.
     uint32_t input_base;
     uint32_t packed_size;
-    uint32_t input_overrun;
 
     // --- Code-length tables ----------------------------------------------------------------
     uint8_t old_lengths[kMaxTableSize];
