@@ -2,10 +2,10 @@
 
 #include <cstring>
 
+#include "archive/archive_reader.h"
+
 namespace qarn {
 namespace {
-
-bool is_separator(char c) { return c == '\\' || c == '/'; }
 
 char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
@@ -46,7 +46,7 @@ NameRefusal check_component(const char* c, size_t n) {
 
 NameRefusal check_entry_name(const char* name) {
     if (name == nullptr || *name == '\0') return NameRefusal::kEmpty;
-    if (is_separator(name[0])) return NameRefusal::kLeadingSeparator;
+    if (is_path_separator(name[0])) return NameRefusal::kLeadingSeparator;
     for (const char* p = name; *p != '\0'; ++p) {
         const auto c = static_cast<unsigned char>(*p);
         if (c == ':') return NameRefusal::kDriveOrColon;
@@ -54,7 +54,7 @@ NameRefusal check_entry_name(const char* name) {
     }
     const char* start = name;
     for (const char* p = name;; ++p) {
-        if (*p == '\0' || is_separator(*p)) {
+        if (*p == '\0' || is_path_separator(*p)) {
             const NameRefusal r = check_component(start, static_cast<size_t>(p - start));
             if (r != NameRefusal::kNone) return r;
             if (*p == '\0') break;

@@ -100,18 +100,7 @@ build_installer() {
 # A display of our own when there is none: Xvfb exactly the size of the Wine desktop, so
 # that a screenshot of the whole screen is a screenshot of the desktop.
 start_display() {
-  mkdir -p "$demo_dir"
-  rm -f "$demo_dir/display"
-  Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$demo_dir/display" \
-    >"$demo_dir/xvfb.log" 2>&1 &
-  echo $! >"$demo_dir/xvfb.pid"
-  for _ in $(seq 50); do
-    [[ -s $demo_dir/display ]] && break
-    sleep 0.2
-  done
-  [[ -s $demo_dir/display ]] || { cat "$demo_dir/xvfb.log" >&2; echo "demo: Xvfb did not start" >&2; exit 1; }
-  DISPLAY=:$(tr -d '\n' <"$demo_dir/display")
-  export DISPLAY
+  qarn_start_xvfb "$demo_dir" 800x600x24 || { echo "demo: no display" >&2; exit 1; }
   own_display=1
 }
 

@@ -40,16 +40,7 @@ run_ctest() {
 start_windows_session() {
   mkdir -p "$session_dir"
   rm -f "$session_dir"/*
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$session_dir/display" \
-    >"$session_dir/xvfb.log" 2>&1 &
-  echo $! >"$session_dir/xvfb.pid"
-  for _ in $(seq 50); do
-    [[ -s $session_dir/display ]] && break
-    sleep 0.2
-  done
-  [[ -s $session_dir/display ]] || { cat "$session_dir/xvfb.log"; echo "Xvfb did not start"; return 1; }
-  DISPLAY=:$(tr -d '\n' <"$session_dir/display")
-  export DISPLAY
+  qarn_start_xvfb "$session_dir" 1280x1024x24
   echo "Xvfb on display $DISPLAY"
 
   qarn_wine_env "$wine_root"

@@ -36,3 +36,21 @@ qarn_wine_prefix_init() {
     [ -f "$WINEPREFIX/system.reg" ] || "$QARN_WINE_LOADER" wineboot -i >/dev/null 2>&1 || true
   ) 9>"$qarn_wine_root/prefix.lock"
 }
+
+# Starts Xvfb on a free display with the screen size given (such as 800x600x24). The
+# display number goes to DIR/display, the process id to DIR/xvfb.pid and its output to
+# DIR/xvfb.log; DISPLAY is exported. Fails when no display came up within 10 seconds.
+qarn_start_xvfb() {
+  local dir=$1 screen=$2
+  mkdir -p "$dir"
+  rm -f "$dir/display"
+  Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp 3>"$dir/display" >"$dir/xvfb.log" 2>&1 &
+  echo $! >"$dir/xvfb.pid"
+  for _ in $(seq 50); do
+    [[ -s $dir/display ]] && break
+    sleep 0.2
+  done
+  [[ -s $dir/display ]] || { cat "$dir/xvfb.log" >&2; echo "Xvfb did not start" >&2; return 1; }
+  DISPLAY=:$(tr -d '\n' <"$dir/display")
+  export DISPLAY
+}

@@ -24,39 +24,12 @@ inline uint32_t load_be32(const uint8_t* p) {
     return v;
 }
 
-// The next 16 bits, not consumed.
-inline uint32_t peek_bits(const UnpackState& s) {
-    return (load_be32(s.input_buffer + s.read_pos) << s.bit_pos) >> 16;
-}
-
-inline void skip_bits(UnpackState& s, uint32_t n) {
-    const uint32_t bits = s.bit_pos + n;
-    s.read_pos += bits >> 3;
-    s.bit_pos = bits & 7;
-}
-
-// n from 1 to 16.
-inline uint32_t read_bits(UnpackState& s, uint32_t n) {
-    const uint32_t value = peek_bits(s) >> (16 - n);
-    skip_bits(s, n);
-    return value;
-}
-
-inline uint32_t decode_symbol(UnpackState& s, const DecodeTable& table) {
-    const uint32_t window = peek_bits(s);
-    const uint32_t fast = table.fast[window >> (16 - kFastBits)];
-    if (fast & 15) {
-        skip_bits(s, fast & 15);
-        return fast >> 4;
-    }
-    const uint32_t len = code_length_of(table, window, kFastBits + 1);
-    skip_bits(s, len);
-    return symbol_of(table, window, len);
-}
-
-// The read position and bit position held in registers for a hot loop: window stores may
-// alias the record, which would otherwise force a reload of both after every byte written.
-// store() before any call that reads bits through the record, load() after it.
+// Reading bits: peek gives the next 16 bits without consuming them, skip consumes n (1 to
+// 16), read does both, decode consumes one Huffman code and gives its symbol.
+// The cursor holds the read and bit positions in registers for the decoder's hot loop:
+// window stores may alias the record, which would otherwise force a reload of both after
+// every byte written. store() before any call that reads bits through the record, load()
+// after it.
 struct BitCursor {
     const uint8_t* buffer;
     uint32_t pos;
@@ -94,6 +67,31 @@ struct BitCursor {
         return symbol_of(table, window, len);
     }
 };
+
+// The same operations on the record itself, for the code that reads bits rarely (table
+// headers, the end-of-entry check, tests).
+inline uint32_t peek_bits(const UnpackState& s) { return BitCursor(s).peek(); }
+
+inline void skip_bits(UnpackState& s, uint32_t n) {
+    BitCursor in(s);
+    in.skip(n);
+    in.store(s);
+}
+
+// n from 1 to 16.
+inline uint32_t read_bits(UnpackState& s, uint32_t n) {
+    BitCursor in(s);
+    const uint32_t value = in.read(n);
+    in.store(s);
+    return value;
+}
+
+inline uint32_t decode_symbol(UnpackState& s, const DecodeTable& table) {
+    BitCursor in(s);
+    const uint32_t symbol = in.decode(table);
+    in.store(s);
+    return symbol;
+}
 
 // Bits consumed so far beyond the entry's packed data (0 while inside it).
 inline bool input_overrun(const UnpackState& s) {

@@ -176,15 +176,7 @@ TEST_F(EnglishSystem, AFolderThatCannotBeCreatedIsReported) {
     const std::string folder = kScratch + "\\file.txt\\Sub";
     SetupRun run;
     ASSERT_TRUE(run.start());
-    run.type(kFolder, folder);
-    run.click(kOk);
-    const MessageBoxSeen box = run.wait_for_message_box();
-    ASSERT_NE(box.window, nullptr);
-    EXPECT_EQ(box.text, "Cannot create path.");
-    EXPECT_EQ(box.caption, folder);
-    EXPECT_TRUE(box.error_icon);
-    SetupRun::close_message_box(box);
-    ASSERT_TRUE(run.still_waiting_after(300));
+    expect_folder_refused(run, folder, "Cannot create path.");
     EXPECT_TRUE(run.visible(kStartMenu));  // nothing was started
     EXPECT_EQ(recorded_dir(), "<missing>");
     run.click(kExit);
@@ -197,14 +189,7 @@ TEST_F(EnglishSystem, AFolderTooLongForTheProductsPathsIsRefusedBeforeAnythingIs
     ASSERT_EQ(folder.size(), 250u);
     SetupRun run;
     ASSERT_TRUE(run.start());
-    run.type(kFolder, folder);
-    run.click(kOk);
-    const MessageBoxSeen box = run.wait_for_message_box();
-    ASSERT_NE(box.window, nullptr);
-    EXPECT_EQ(box.text, "Cannot create path.");
-    EXPECT_EQ(box.caption, folder);
-    SetupRun::close_message_box(box);
-    ASSERT_TRUE(run.still_waiting_after(300));
+    expect_folder_refused(run, folder, "Cannot create path.");
     EXPECT_FALSE(exists(folder));
     EXPECT_EQ(recorded_dir(), "<missing>");
     run.click(kExit);

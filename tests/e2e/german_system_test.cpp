@@ -47,13 +47,7 @@ TEST_F(GermanSystem, TheFolderErrorIsGerman) {
     const std::string folder = kScratch + "\\datei.txt\\Unter";
     SetupRun run;
     ASSERT_TRUE(run.start());
-    run.type(kFolder, folder);
-    run.click(kOk);
-    const MessageBoxSeen box = run.wait_for_message_box();
-    ASSERT_NE(box.window, nullptr);
-    EXPECT_EQ(box.text, "Kann nicht Verzeichnis erstellen.");
-    EXPECT_EQ(box.caption, folder);
-    SetupRun::close_message_box(box);
+    expect_folder_refused(run, folder, "Kann nicht Verzeichnis erstellen.");
     run.click(kExit);
     EXPECT_EQ(run.wait_for_exit(), 0);
 }

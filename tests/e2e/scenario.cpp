@@ -75,6 +75,18 @@ DWORD install_and_expect_success(SetupRun& run) {
     return elapsed;
 }
 
+void expect_folder_refused(SetupRun& run, const std::string& folder, const std::string& text) {
+    run.type(kFolder, folder);
+    run.click(kOk);
+    const MessageBoxSeen box = run.wait_for_message_box();
+    ASSERT_NE(box.window, nullptr) << "no folder error box";
+    EXPECT_EQ(box.text, text);
+    EXPECT_EQ(box.caption, folder);
+    EXPECT_TRUE(box.error_icon);
+    SetupRun::close_message_box(box);
+    EXPECT_TRUE(run.still_waiting_after(300));
+}
+
 void install_with_defaults_into(const std::string& folder) {
     SetupRun run;
     ASSERT_TRUE(run.start());

@@ -48,6 +48,10 @@ void expect_german_texts(const SetupRun& run);
 // for the setup to end. Gives the milliseconds from the press to the box.
 DWORD install_and_expect_success(SetupRun& run);
 
+// Types `folder`, presses OK and expects the folder error box with `text`, captioned with
+// the folder and showing the error icon; closes it and expects the dialog to stay.
+void expect_folder_refused(SetupRun& run, const std::string& folder, const std::string& text);
+
 // A whole installation into `folder` with the boxes as they start.
 void install_with_defaults_into(const std::string& folder);
 
