@@ -7,36 +7,6 @@
 namespace qarn {
 namespace {
 
-uint16_t le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t le32(const uint8_t* p) {
-    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
-
-void decode_main_header(MainHeader& h, const uint8_t* b) {
-    h.head_crc = le16(b);
-    h.head_type = b[2];
-    h.head_flags = le16(b + 3);
-    h.head_size = le16(b + 5);
-    h.reserved1 = le16(b + 7);
-    h.reserved2 = le32(b + 9);
-}
-
-void decode_file_header(FileHeader& h, const uint8_t* b) {
-    h.head_crc = le16(b);
-    h.head_type = b[2];
-    h.head_flags = le16(b + 3);
-    h.head_size = le16(b + 5);
-    h.pack_size = static_cast<int32_t>(le32(b + 7));
-    h.unp_size = static_cast<int32_t>(le32(b + 11));
-    h.host_os = b[15];
-    h.file_crc = le32(b + 16);
-    h.ftime = le32(b + 20);
-    h.unp_ver = b[24];
-    h.method = b[25];
-    h.name_size = le16(b + 26);
-    h.attr = le32(b + 28);
-}
-
 // Reads `count` header bytes into `raw` (zero-filled first: bytes a short read does not
 // deliver count as zero) and returns the number read.
 uint32_t read_raw(ArchiveContext& ctx, uint8_t* raw, uint32_t count) {
@@ -44,23 +14,26 @@ uint32_t read_raw(ArchiveContext& ctx, uint8_t* raw, uint32_t count) {
     return static_cast<uint32_t>(read_bytes(ctx.archive_file, raw, count));
 }
 
-bool header_crc_matches(const ArchiveContext& ctx, uint16_t stored, const uint8_t* fixed,
-                        uint32_t fixed_size, const char* name, uint32_t name_size) {
-    uint32_t crc = crc32_update(ctx.crc32_table, 0xFFFFFFFFu, fixed, fixed_size);
-    crc = crc32_update(ctx.crc32_table, crc, reinterpret_cast<const uint8_t*>(name), name_size);
-    return static_cast<uint16_t>(~crc) == stored;
+// Continues a header checksum over the header's bytes still in the file, from the current
+// position up to `end`, in small pieces: a header may claim up to 64 KB, and nothing is
+// ever sized by what it claims. False when the file ends first.
+bool checksum_rest(ArchiveContext& ctx, uint32_t& running, int64_t end) {
+    uint8_t piece[64];
+    int64_t at = tell_file(ctx.archive_file);
+    if (at < 0) return false;
+    while (at < end) {
+        const int64_t want = end - at < static_cast<int64_t>(sizeof piece) ? end - at
+                                                                           : sizeof piece;
+        const size_t got = read_bytes(ctx.archive_file, piece, static_cast<size_t>(want));
+        running = crc32_update(ctx.crc32_table, running, piece, got);
+        if (got == 0) return false;
+        at += static_cast<int64_t>(got);
+    }
+    return true;
 }
 
-void check_main_header_crc(ArchiveContext& ctx, const uint8_t* raw) {
-    // The old kind's "header" is its marker read with the main-header layout: it has no
-    // checksum to compare.
-    if (ctx.kind != kKindNew) {
-        ctx.main_header_crc_ok = 1;
-        return;
-    }
-    ctx.main_header_crc_ok =
-        header_crc_matches(ctx, ctx.main_header.head_crc, raw + 2, kMainHeaderBytes - 2, "", 0);
-    if (!ctx.main_header_crc_ok) ++ctx.header_crc_errors;
+bool crc_matches(uint32_t running, uint16_t stored) {
+    return static_cast<uint16_t>(~running) == stored;
 }
 
 // Scans what follows the first 7 bytes for an archive behind an executable image.
@@ -80,7 +53,7 @@ int32_t scan_for_archive(ArchiveContext& ctx) {
     }
 
     for (size_t m = 0; m < n && ctx.locate_result == kNoArchive; ++m) {
-        const void* hit = std::memchr(buf + m, 0x52, n - m);
+        const void* hit = std::memchr(buf + m, kMarker[0], n - m);
         if (hit == nullptr) break;
         m = static_cast<size_t>(static_cast<const uint8_t*>(hit) - buf);
 
@@ -88,20 +61,19 @@ int32_t scan_for_archive(ArchiveContext& ctx) {
         if (old_signature && m + 3 < n && std::memcmp(buf + m, kOldMarker, 4) == 0) {
             ctx.kind = kKindOld;
             ctx.archive_start = static_cast<uint32_t>(base + static_cast<int64_t>(m));
-            seek_file(ctx.archive_file, ctx.archive_start, 0);
+            if (!seek_checked(ctx, ctx.archive_start)) return kNoArchive;
             read_raw(ctx, raw, kMainHeaderBytes);
-            decode_main_header(ctx.main_header, raw);
-            check_main_header_crc(ctx, raw);
+            decode_main_header(raw, ctx.main_header);
             ctx.locate_result = kArchiveFoundByScan;
         }
-        if (m + 9 < n && std::memcmp(buf + m, kMarker, 7) == 0 && buf[m + 9] == kMainHeadType) {
+        if (m + 9 < n && std::memcmp(buf + m, kMarker, kMarkerBytes) == 0 &&
+            buf[m + 9] == kMainHeadType) {
             ctx.kind = kKindNew;
             ctx.archive_start = static_cast<uint32_t>(base + static_cast<int64_t>(m));
-            seek_file(ctx.archive_file, ctx.archive_start, 0);
+            if (!seek_checked(ctx, ctx.archive_start)) return kNoArchive;
             read_bytes(ctx.archive_file, ctx.marker, sizeof ctx.marker);
             read_raw(ctx, raw, kMainHeaderBytes);
-            decode_main_header(ctx.main_header, raw);
-            check_main_header_crc(ctx, raw);
+            decode_main_header(raw, ctx.main_header);
             ctx.locate_result = (ctx.main_header.head_flags & kMainFlagVolume) ? kArchiveIsVolume
                                                                                : kArchiveFoundByScan;
         }
@@ -109,9 +81,34 @@ int32_t scan_for_archive(ArchiveContext& ctx) {
     return ctx.locate_result;
 }
 
+// The file header just read, as its checksum sees it: the 30 fixed bytes after head_crc and
+// the name. A header passes when head_crc matches either the whole header as stored (to
+// head_size, the full stored name included even where the name was cut to fit a path) or
+// the fixed bytes with the name as read. Headers longer than their name carry their
+// checksum over all of them; the narrow form is kept for the cut name's sake.
+bool file_header_crc_ok(ArchiveContext& ctx, const uint8_t* raw, uint32_t name_read,
+                        uint32_t stored_name_size) {
+    uint32_t running = crc32_update(ctx.crc32_table, 0xFFFFFFFFu, raw + block_field::kType,
+                                    kFileHeaderFixedBytes - block_field::kType);
+    running = crc32_update(ctx.crc32_table, running,
+                           reinterpret_cast<const uint8_t*>(ctx.entry_name), name_read);
+    const uint16_t stored = ctx.file_header.head_crc;
+    if (crc_matches(running, stored)) return true;
+    const uint32_t named_end = kFileHeaderFixedBytes + stored_name_size;
+    const uint32_t head_end = ctx.file_header.head_size;
+    const int64_t end = int64_t{ctx.block_start} + (head_end > named_end ? head_end : named_end);
+    return checksum_rest(ctx, running, end) && crc_matches(running, stored);
+}
+
 }  // namespace
 
 bool is_path_separator(char c) { return c == '\\' || c == '/'; }
+
+bool seek_checked(ArchiveContext& ctx, int64_t offset) {
+    if (offset >= 0 && seek_file(ctx.archive_file, offset, 0)) return true;
+    ctx.seek_failed = 1;
+    return false;
+}
 
 int32_t locate_archive(ArchiveContext& ctx) {
     ctx.locate_result = kNoArchive;
@@ -121,12 +118,11 @@ int32_t locate_archive(ArchiveContext& ctx) {
     if (read_bytes(ctx.archive_file, ctx.marker, sizeof ctx.marker) < sizeof ctx.marker) {
         return kNoArchive;
     }
-    if (std::memcmp(ctx.marker, kMarker, sizeof kMarker) == 0) {
+    if (std::memcmp(ctx.marker, kMarker, kMarkerBytes) == 0) {
         ctx.kind = kKindNew;
         uint8_t raw[kMainHeaderBytes];
         if (read_raw(ctx, raw, kMainHeaderBytes) < kMainHeaderBytes) return kNoArchive;
-        decode_main_header(ctx.main_header, raw);
-        check_main_header_crc(ctx, raw);
+        decode_main_header(raw, ctx.main_header);
         ctx.locate_result =
             (ctx.main_header.head_flags & kMainFlagVolume) ? kArchiveIsVolume : kArchiveAtStart;
     } else if (scan_for_archive(ctx) == kNoArchive) {
@@ -136,15 +132,42 @@ int32_t locate_archive(ArchiveContext& ctx) {
     return ctx.locate_result;
 }
 
+bool finish_main_header(ArchiveContext& ctx) {
+    // The old kind's "main header" is its marker read with the main-header layout; it has
+    // no checksum and its own 13 bytes are all there is.
+    const int64_t main_at = tell_file(ctx.archive_file) - ctx.main_bytes_read;
+    if (main_at < 0) {
+        ctx.seek_failed = 1;
+        return false;
+    }
+    ctx.last_header_at = main_at;
+    const int64_t first_block = main_at + ctx.main_header.head_size;
+    if (ctx.kind != kKindNew) {
+        ctx.main_header_crc_ok = 1;
+        return seek_checked(ctx, first_block);
+    }
+    uint8_t raw[kMainHeaderBytes];
+    encode_main_header(ctx.main_header, raw);
+    uint32_t running = crc32_update(ctx.crc32_table, 0xFFFFFFFFu, raw + block_field::kType,
+                                    kMainHeaderBytes - block_field::kType);
+    ctx.main_header_crc_ok = crc_matches(running, ctx.main_header.head_crc);
+    if (!ctx.main_header_crc_ok && ctx.main_header.head_size > kMainHeaderBytes) {
+        ctx.main_header_crc_ok =
+            checksum_rest(ctx, running, first_block) && crc_matches(running, ctx.main_header.head_crc);
+    }
+    if (!ctx.main_header_crc_ok) ++ctx.header_crc_errors;
+    return seek_checked(ctx, first_block);
+}
+
 uint32_t read_block_header(ArchiveContext& ctx, uint8_t type) {
     uint8_t raw[kFileHeaderFixedBytes];
     if (type == kMainHeadType) {
         const uint32_t n = read_raw(ctx, raw, kMainHeaderBytes);
-        decode_main_header(ctx.main_header, raw);
+        decode_main_header(raw, ctx.main_header);
         return n;
     }
     const uint32_t n = read_raw(ctx, raw, kFileHeaderFixedBytes);
-    decode_file_header(ctx.file_header, raw);
+    decode_file_header(raw, ctx.file_header);
     return n;
 }
 
@@ -153,16 +176,22 @@ uint32_t read_next_header(ArchiveContext& ctx, uint32_t request) {
     const bool with_subblocks = (request & kRequestWithSubBlocks) != 0;
     const uint32_t wanted = request & 0xFF;
 
-    uint8_t raw[kFileHeaderFixedBytes];
     uint32_t n;
+    uint8_t passed_type = 0;  // the type of the block passed over last
     for (;;) {
         const int64_t pos = tell_file(ctx.archive_file);
-        ctx.block_start = static_cast<uint32_t>(pos < 0 ? 0 : pos);
-        n = read_raw(ctx, raw, kFileHeaderFixedBytes);
-        decode_file_header(ctx.file_header, raw);
+        // A walk only ever moves forward: a header at or before the last one read would
+        // start a loop, however the file came to be positioned there.
+        if (pos < 0 || pos <= ctx.last_header_at) return 0;
+        ctx.last_header_at = pos;
+        ctx.block_start = static_cast<uint32_t>(pos);
+        n = read_block_header(ctx, kFileHeadType);
         const FileHeader& h = ctx.file_header;
         if (n > 0) {
-            if (h.head_size < 7) return 0;
+            if (h.head_size < kBlockHeaderBytes) {
+                if (passed_type == kEndHeadType) ctx.end_mark_seen = 1;
+                return 0;
+            }
             // 32-bit arithmetic as in the format: a chain that wraps does not move forward.
             ctx.next_block = ctx.block_start + h.head_size;
             if (h.head_flags & kFlagHasAddSize) ctx.next_block += static_cast<uint32_t>(h.pack_size);
@@ -172,7 +201,8 @@ uint32_t read_next_header(ArchiveContext& ctx, uint32_t request) {
             (h.head_type == kSubBlockType && with_subblocks)) {
             break;
         }
-        seek_file(ctx.archive_file, ctx.next_block, 0);
+        passed_type = h.head_type;
+        if (!seek_checked(ctx, ctx.next_block)) return 0;
     }
 
     const FileHeader& h = ctx.file_header;
@@ -180,13 +210,18 @@ uint32_t read_next_header(ArchiveContext& ctx, uint32_t request) {
                         static_cast<uint32_t>(h.pack_size)};
     if (n == 0 || h.head_type != kFileHeadType) {
         ctx.file_header = saved;
-        seek_file(ctx.archive_file, ctx.block_start, 0);
+        if (!seek_checked(ctx, ctx.block_start)) return 0;
         return n;
     }
 
+    // The fixed bytes as read, for the header checksum (decoding is lossless).
+    uint8_t raw[kFileHeaderFixedBytes];
+    encode_file_header(ctx.file_header, raw);
+
     // Names longer than a path can hold are cut; the packed data is still found, since it
     // is located from the end of the block.
-    uint32_t name_size = ctx.file_header.name_size;
+    const uint32_t stored_name_size = ctx.file_header.name_size;
+    uint32_t name_size = stored_name_size;
     if (name_size > kPathCapacity - 1) name_size = kPathCapacity - 1;
     ctx.file_header.name_size = static_cast<uint16_t>(name_size);
     const size_t got = read_bytes(ctx.archive_file, ctx.entry_name, name_size);
@@ -194,12 +229,10 @@ uint32_t read_next_header(ArchiveContext& ctx, uint32_t request) {
     ctx.entry_name[got] = '\0';
     n += name_size;
 
-    // The checksum covers the name as stored; a cut name cannot match, which is right.
     ctx.file_header_crc_ok = 1;
     if (ctx.kind == kKindNew) {
-        ctx.file_header_crc_ok = header_crc_matches(ctx, ctx.file_header.head_crc, raw + 2,
-                                                    kFileHeaderFixedBytes - 2, ctx.entry_name,
-                                                    static_cast<uint32_t>(got));
+        ctx.file_header_crc_ok =
+            file_header_crc_ok(ctx, raw, static_cast<uint32_t>(got), stored_name_size);
     }
     if (!ctx.file_header_crc_ok) ++ctx.header_crc_errors;
     normalise_file_header(ctx);

@@ -12,25 +12,30 @@ inline constexpr uint32_t kScanBufferSize = 250000;
 inline constexpr uint32_t kScanReadSize = kScanBufferSize - 1;
 inline constexpr uint32_t kScanLastOffset = 7 + kScanReadSize - 1;  // 250,005
 
-inline constexpr uint8_t kMarker[7] = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00};
-inline constexpr uint8_t kOldMarker[4] = {0x52, 0x45, 0x7E, 0x5E};    // "RE~^"
-inline constexpr uint8_t kOldSfxSignature[4] = {0x52, 0x53, 0x46, 0x58};  // "RSFX" at offset 28
-
 bool is_path_separator(char c);
 
 // ctx.archive_file must be open at its start. Returns (and stores) the LocateResult; leaves
 // the file just after the 13 main-header bytes.
 int32_t locate_archive(ArchiveContext& ctx);
 
+// Reads what is left of the main header (it may be longer than its 13 fixed bytes),
+// judges its checksum and leaves the file at the first block after it. False when the
+// file cannot be positioned there.
+bool finish_main_header(ArchiveContext& ctx);
+
 // Reads 13 (main) or 32 (file) header bytes and decodes them; returns the count read.
 uint32_t read_block_header(ArchiveContext& ctx, uint8_t type);
 
 // Finds the next block of the requested type (low 8 bits), stopping at sub-blocks too when
-// bit 0x8000 is set. Returns the bytes consumed, 0 at the end of the archive or when the
-// block chain is broken.
+// kRequestWithSubBlocks is set. Returns the bytes consumed, 0 at the end of the archive,
+// when the block chain is broken or does not move forward, or when a seek failed (then
+// ctx.seek_failed is set).
 uint32_t read_next_header(ArchiveContext& ctx, uint32_t request);
 
 void normalise_file_header(ArchiveContext& ctx);
 void apply_host_attributes(ArchiveContext& ctx);
+
+// Seeks and records a failure in ctx.seek_failed.
+bool seek_checked(ArchiveContext& ctx, int64_t offset);
 
 }  // namespace qarn

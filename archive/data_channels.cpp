@@ -22,21 +22,19 @@ int32_t ArchiveContext::read_packed(uint8_t* dst, int32_t count) {
 
 int32_t ArchiveContext::write_unpacked(const uint8_t* src, int32_t count) {
     if (count <= 0) return 0;
-    int32_t written;
-    if (verify_only) {
-        written = count;
-    } else {
-        written = static_cast<int32_t>(write_bytes(output_file, src, static_cast<size_t>(count)));
-    }
+    const size_t written =
+        output_file != nullptr ? output_file->write(src, static_cast<size_t>(count)) : 0;
     if (skip_output == 0) {
+        // The checksum covers the bytes that reached the file, so a write that stored fewer
+        // (a full disk) fails the entry; the counts say so plainly too.
         bytes_handed += static_cast<uint32_t>(count);
-        data_checksum =
-            update_checksum(crc32_table, data_checksum, src, static_cast<size_t>(written), kind);
+        bytes_stored += written;
+        data_checksum = update_checksum(crc32_table, data_checksum, src, written, kind);
     }
-    return written;
+    return static_cast<int32_t>(written);
 }
 
-void prepare_data_step(ArchiveContext& ctx, File* output, bool skip) {
+void prepare_data_step(ArchiveContext& ctx, EntryOutput* output, bool pass_through) {
     ctx.data_checksum = ctx.kind == kKindOld ? 0 : 0xFFFFFFFFu;
     ctx.packed_left = ctx.file_header.pack_size;
     ctx.unpack.remaining_size = ctx.file_header.unp_size;
@@ -46,13 +44,14 @@ void prepare_data_step(ArchiveContext& ctx, File* output, bool skip) {
     ctx.unpack.writer = &ctx;
     ctx.source_file = &ctx.archive_file;
     ctx.output_file = output;
-    ctx.skip_output = skip ? 1 : 0;
+    ctx.skip_output = pass_through ? 1 : 0;
     ctx.bytes_handed = 0;
+    ctx.bytes_stored = 0;
 }
 
-int32_t copy_stored(ArchiveContext& ctx) {
+ExtractResult copy_stored(ArchiveContext& ctx) {
     std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[kStoredCopyBuffer]());
-    if (!buffer) return -1;
+    if (!buffer) return kExtractNoCopyBuffer;
     int32_t& remaining = ctx.unpack.remaining_size;
     for (;;) {
         const int32_t n = ctx.read_packed(buffer.get(), kStoredCopyBuffer);
@@ -62,7 +61,7 @@ int32_t copy_stored(ArchiveContext& ctx) {
         if (m > 0) ctx.write_unpacked(buffer.get(), m);
         if (remaining >= 0) remaining -= m > 0 ? m : 0;
     }
-    return 0;
+    return kExtractOk;
 }
 
 bool entry_data_matches(const ArchiveContext& ctx) {
@@ -70,7 +69,7 @@ bool entry_data_matches(const ArchiveContext& ctx) {
     const bool crc_ok = ctx.kind == kKindOld ? ctx.data_checksum == h.file_crc
                                              : ctx.data_checksum == ~h.file_crc;
     const uint64_t expected = h.unp_size >= 0 ? static_cast<uint64_t>(h.unp_size) : UINT64_MAX;
-    return crc_ok && ctx.bytes_handed == expected;
+    return crc_ok && ctx.bytes_handed == expected && ctx.bytes_stored == ctx.bytes_handed;
 }
 
 }  // namespace qarn

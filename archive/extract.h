@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "archive/run_result.h"
+
 namespace qarn {
 
 // How the run reaches its user: the dialog (status line and error box) or mksetup
@@ -20,16 +22,9 @@ protected:
     ~ExtractionUser() = default;
 };
 
-// Result codes of the run.
-inline constexpr int32_t kExtractOk = 0;
-inline constexpr int32_t kExtractEntryFailed = 1;     // no record, bad version, file not created, refused name
-inline constexpr int32_t kExtractNoArchive = 2;       // cannot open, no archive, no entry, volume trouble
-inline constexpr int32_t kExtractChecksum = 3;        // data checksum or length differs
-inline constexpr int32_t kExtractNoWindow = 9;        // the 1 MB window cannot be had
-inline constexpr int32_t kExtractNoCopyBuffer = -1;   // the stored copy's buffer cannot be had
-
 // Extracts into `target_folder`, a buffer of `capacity` bytes (260 in the installer) that
-// gains a trailing '\' when it lacks one. The language filter reads g_language_table.
+// gains a trailing '\' when it lacks one. The language choice reads g_language_table.
+// Returns an ExtractResult.
 int32_t extract_archive(ExtractionUser& user, const char* setup_path, char* target_folder,
                         size_t capacity);
 

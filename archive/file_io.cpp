@@ -3,9 +3,6 @@
 #include "platform/platform.h"
 
 namespace qarn {
-namespace {
-int64_t g_write_budget = -1;  // < 0: no injected fault
-}
 
 File& File::operator=(File&& other) noexcept {
     if (this != &other) {
@@ -16,11 +13,11 @@ File& File::operator=(File&& other) noexcept {
     return *this;
 }
 
-void File::close() {
-    if (f_ != nullptr) {
-        std::fclose(f_);
-        f_ = nullptr;
-    }
+bool File::close() {
+    if (f_ == nullptr) return true;
+    const bool ok = std::fclose(f_) == 0;
+    f_ = nullptr;
+    return ok;
 }
 
 File open_shared(const char* path, const char* mode, int sharing) {
@@ -29,6 +26,10 @@ File open_shared(const char* path, const char* mode, int sharing) {
 
 void close_file(File& file) { file.close(); }
 
+bool make_unbuffered(File& file) {
+    return file && std::setvbuf(file.get(), nullptr, _IONBF, 0) == 0;
+}
+
 size_t read_bytes(File& file, void* buffer, size_t count) {
     if (!file || count == 0) return 0;
     return std::fread(buffer, 1, count, file.get());
@@ -36,11 +37,6 @@ size_t read_bytes(File& file, void* buffer, size_t count) {
 
 size_t write_bytes(File* file, const void* buffer, size_t count) {
     if (file == nullptr || !*file || count == 0) return 0;
-    if (g_write_budget >= 0) {
-        if (static_cast<uint64_t>(g_write_budget) < count) count = static_cast<size_t>(g_write_budget);
-        g_write_budget -= static_cast<int64_t>(count);
-        if (count == 0) return 0;
-    }
     return std::fwrite(buffer, 1, count, file->get());
 }
 
@@ -50,7 +46,5 @@ bool seek_file(File& file, int64_t offset, int origin) {
 }
 
 int64_t tell_file(File& file) { return file ? platform::tell_stream(file.get()) : -1; }
-
-void inject_write_limit(int64_t bytes) { g_write_budget = bytes; }
 
 }  // namespace qarn

@@ -20,7 +20,9 @@ public:
 
     explicit operator bool() const { return f_ != nullptr; }
     std::FILE* get() const { return f_; }
-    void close();
+    // Closes the stream; false when the close failed (buffered bytes that never reached
+    // the file, an error on the way). A file that is not open closes fine.
+    bool close();
 
 private:
     std::FILE* f_ = nullptr;
@@ -33,12 +35,11 @@ void close_file(File& file);
 size_t read_bytes(File& file, void* buffer, size_t count);
 // Bytes written; 0 without writing when `file` is null or not open.
 size_t write_bytes(File* file, const void* buffer, size_t count);
+// Makes every write go straight to the file, so that the count a write returns is the
+// count that reached it (a full disk shows at once, not when the stream is closed).
+bool make_unbuffered(File& file);
 // origin 0 from the start, 1 from the current position. True on success.
 bool seek_file(File& file, int64_t offset, int origin);
 int64_t tell_file(File& file);
-
-// Fault injection for tests: after `bytes` more bytes, every write stores nothing more
-// (as on a full disk). A negative value switches injection off.
-void inject_write_limit(int64_t bytes);
 
 }  // namespace qarn

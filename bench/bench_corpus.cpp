@@ -4,7 +4,7 @@
 #include <iterator>
 
 #include "archive/archive_context.h"
-#include "archive/archive_walk.h"
+#include "archive/entry_loop.h"
 
 namespace qarn::bench {
 namespace {
@@ -18,7 +18,6 @@ bool read_all(const std::string& path, Bytes& out) {
 
 class EntryLister final : public ArchiveListener {
 public:
-    void on_archive(const ArchiveInfo&) override {}
     void on_entry(const EntryInfo& e) override {
         entries.push_back({e.name,
                            e.header->head_flags,
@@ -64,9 +63,8 @@ std::vector<CorpusFile> load_corpus(const std::string& list_path, std::vector<st
 
 std::vector<RealEntry> load_real_entries(const std::string& path, std::string& error) {
     EntryLister lister;
-    WalkSummary summary{};
-    const WalkStatus status = walk_archive(path.c_str(), false, lister, summary);
-    if (status != WalkStatus::kComplete) {
+    RunSummary summary{};
+    if (list_archive(path.c_str(), lister, summary) != kExtractOk) {
         error = path + ": cannot read the archive";
         return {};
     }

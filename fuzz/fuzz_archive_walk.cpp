@@ -3,24 +3,20 @@
 //
 // Input: byte 0 bit 0 = test (decode) instead of list; bytes 1.. = the file.
 //
-// Besides crashes, leaks and undefined behaviour, the target checks what the listener of a
-// walk may rely on: names are terminated inside their 260-byte buffer, an entry reported OK
-// produced exactly its unpacked size, and no entry produced more than one decoder step past it.
+// Besides crashes, leaks, undefined behaviour and hangs, the target checks what a listener
+// of the walk may rely on: names are terminated inside their 260-byte buffer, an entry
+// that passed produced exactly its unpacked size, no entry produced more than one decoder
+// step past it, and the run's code is the one of its first failing entry.
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <vector>
 
-#include "archive/archive_walk.h"
-#include "archive/file_io.h"
+#include "archive/planned_destination.h"
+#include "tests/support/memory_file.h"
+#include "unpack/rar20_format.h"
 
 namespace {
-
-// The longest single step of the decoder: a match of 258 coded bytes plus 2 for a far
-// distance. An entry may end that much past its unpacked size, never more.
-constexpr uint64_t kLongestStep = 260;
 
 void require(bool condition) {
     if (!condition) std::abort();
@@ -35,12 +31,14 @@ public:
     void on_entry_start(const qarn::EntryInfo& entry) override { check_name(entry); }
     void on_entry(const qarn::EntryInfo& entry) override {
         check_name(entry);
-        if (!testing_) return;  // a listing decodes nothing: no verdict, no output
+        if (first_result == qarn::kExtractOk) first_result = entry.result;
+        if (!testing_) return;  // a listing decodes nothing: no output
         const int32_t unp_size = entry.header->unp_size;
         const uint64_t expected = unp_size > 0 ? static_cast<uint64_t>(unp_size) : 0;
-        if (entry.verdict == qarn::EntryVerdict::kOk) require(entry.produced == expected);
-        require(entry.produced <= expected + kLongestStep);
+        if (entry.result == qarn::kExtractOk && entry.written) require(entry.produced == expected);
+        require(entry.produced <= expected + qarn::kLongestDecoderStep);
     }
+    int32_t first_result = qarn::kExtractOk;
 
 private:
     bool testing_;
@@ -56,14 +54,18 @@ private:
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;
     const bool test = (data[0] & 1) != 0;
-    // fmemopen wants a writable buffer; one spare byte keeps it valid for an empty file.
-    std::vector<char> image(data + 1, data + size);
-    image.push_back(0);
-    std::FILE* stream = fmemopen(image.data(), size - 1, "r");
-
+    qarn::File file = qarn::test::memory_file(data + 1, size - 1);
     CheckingListener listener(test);
-    qarn::WalkSummary summary{};
-    qarn::walk_archive_file(qarn::File(stream), test, listener, summary);
+    qarn::RunSummary summary{};
+    int32_t result;
+    if (test) {
+        result = qarn::test_archive_file(std::move(file), listener, summary);
+    } else {
+        const qarn::RunSetup setup{qarn::RunMode::kList, nullptr, ""};
+        result = qarn::run_archive_file(std::move(file), setup, listener, summary);
+    }
     require(summary.failed <= summary.entries);
+    // The run ends with its first failing entry's code, whatever happened after it.
+    if (listener.first_result != qarn::kExtractOk) require(result == listener.first_result);
     return 0;
 }

@@ -3,21 +3,11 @@
 #include <cstring>
 
 #include "archive/archive_context.h"
-#include "archive/archive_reader.h"
 
 namespace qarn {
 namespace {
 
 constexpr size_t kCopyBuffer = 1u << 16;
-
-void put16(uint8_t* p, uint32_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
-void put32(uint8_t* p, uint32_t v) {
-    put16(p, v & 0xFFFF);
-    put16(p + 2, v >> 16);
-}
 
 // Reads an entry through, keeping its CRC-32 and the count of bytes delivered.
 class CheckedInput final : public PackSource {
@@ -63,6 +53,20 @@ bool at_end(PackSource& in) {
 
 }  // namespace
 
+MainHeader archive_main_header() {
+    MainHeader h{};
+    h.head_type = kMainHeadType;
+    h.head_flags = kMainFlagSolid;
+    h.head_size = kMainHeaderBytes;
+    uint8_t raw[kMainHeaderBytes];
+    encode_main_header(h, raw);
+    Crc32Table table;
+    build_crc32_table(table);
+    seal_header(table, raw, kMainHeaderBytes);
+    decode_main_header(raw, h);
+    return h;
+}
+
 PackStatus ArchiveWriter::put(const uint8_t* data, size_t count) {
     if (!out_->write(data, count)) return PackStatus::kWriteError;
     pos_ += count;
@@ -76,13 +80,9 @@ PackStatus ArchiveWriter::begin(ArchiveOutput& out, uint64_t offset, int level) 
     build_crc32_table(crc_table_);
     const PackStatus init = encoder_.init(level);
     if (init != PackStatus::kOk) return init;
-    uint8_t head[7 + kMainHeaderBytes] = {};
-    std::memcpy(head, kMarker, 7);
-    uint8_t* main = head + 7;
-    main[2] = kMainHeadType;
-    put16(main + 3, kMainFlagSolid);
-    put16(main + 5, kMainHeaderBytes);
-    put16(main, crc32_of(crc_table_, main + 2, kMainHeaderBytes - 2) & 0xFFFF);
+    uint8_t head[kMarkerBytes + kMainHeaderBytes] = {};
+    std::memcpy(head, kMarker, kMarkerBytes);
+    encode_main_header(archive_main_header(), head + kMarkerBytes);
     return put(head, sizeof head);
 }
 
@@ -151,25 +151,33 @@ PackStatus ArchiveWriter::add_entry(const EntryDescription& entry, EntryInput& i
     const uint64_t packed = pos_ - data_at;
     const uint16_t flags = static_cast<uint16_t>(kFlagHasAddSize | (solid ? kFileFlagSolid : 0) |
                                                  (method != '0' ? kFileFlagWindow1M : 0));
-    header[2] = kFileHeadType;
-    put16(header + 3, flags);
-    put16(header + 5, static_cast<uint32_t>(header_size));
-    put32(header + 7, static_cast<uint32_t>(packed));
-    put32(header + 11, static_cast<uint32_t>(entry.size));
-    header[15] = 2;  // Windows
-    put32(header + 16, crc);
-    put32(header + 20, entry.dos_time);
-    header[24] = 20;  // version 2.0 unpacks it
-    header[25] = method;
-    put16(header + 26, static_cast<uint32_t>(name_size));
-    put32(header + 28, entry.attributes);
-    put16(header, crc32_of(crc_table_, header + 2, header_size - 2) & 0xFFFF);
+    FileHeader fields{};
+    fields.head_type = kFileHeadType;
+    fields.head_flags = flags;
+    fields.head_size = static_cast<uint16_t>(header_size);
+    fields.pack_size = static_cast<int32_t>(packed);
+    fields.unp_size = static_cast<int32_t>(entry.size);
+    fields.host_os = 2;  // Windows: the attributes are in the Windows form
+    fields.file_crc = crc;
+    fields.ftime = entry.dos_time;
+    fields.unp_ver = 20;  // version 2.0 unpacks it
+    fields.method = method;
+    fields.name_size = static_cast<uint16_t>(name_size);
+    fields.attr = entry.attributes;
+    encode_file_header(fields, header);
+    seal_header(crc_table_, header, header_size);
     const uint64_t end = pos_;
     if (!out_->seek(header_at) || !out_->write(header, header_size) || !out_->seek(end)) {
         return PackStatus::kWriteError;
     }
     outcome = {packed, crc, method, solid};
     return PackStatus::kOk;
+}
+
+PackStatus ArchiveWriter::finish() {
+    uint8_t mark[kEndMarkBytes];
+    encode_end_mark(crc_table_, mark);
+    return put(mark, sizeof mark);
 }
 
 }  // namespace qarn

@@ -1,12 +1,14 @@
 // Writes an archive in the RAR 1.5/2.0 block format: the marker, a main header marking the
-// archive solid, then one file header and its data per entry. Entries are compressed as one
-// solid stream (see Rar20Encoder); empty entries and entries that do not shrink are stored.
+// archive solid, then one file header and its data per entry, then the end mark. Entries
+// are compressed as one solid stream (see Rar20Encoder); empty entries and entries that do
+// not shrink are stored.
 //
 // Each file header is written before its data with the sizes still open, and completed
 // once the data is out; the output therefore has to allow going back (a file, or memory).
 #pragma once
 #include <cstdint>
 
+#include "archive/block_format.h"
 #include "archive/checksum.h"
 #include "pack/pack_stream.h"
 #include "pack/rar20_encoder.h"
@@ -48,15 +50,17 @@ struct EntryOutcome {
     bool solid;
 };
 
-// Flags of the file header beyond 0x8000: a solid entry, and the window size the data
-// needs (1 MB), which other readers size their window by.
-inline constexpr uint16_t kFileFlagWindow1M = 0x0080;
+// The main header every archive of the writer starts with (after the marker): solid, 13
+// bytes, its checksum sealed.
+MainHeader archive_main_header();
 
 class ArchiveWriter {
 public:
     // Writes the marker and the main header at the output's current position, `offset`.
     PackStatus begin(ArchiveOutput& out, uint64_t offset, int level);
     PackStatus add_entry(const EntryDescription& entry, EntryInput& input, EntryOutcome& outcome);
+    // Ends the archive with the end mark, after which nothing is read as a block.
+    PackStatus finish();
     // The offset just after everything written.
     uint64_t end_offset() const { return pos_; }
     const Rar20Encoder& encoder() const { return encoder_; }

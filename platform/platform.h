@@ -27,7 +27,7 @@ enum class MakeDirResult { kCreated, kParentMissing, kFailed };
 // Creates one folder level.
 MakeDirResult make_directory(const char* path);
 
-// Removes a file (not a folder). True on success.
+// Removes a file (not a folder, not a read-only file). True on success.
 bool remove_file(const char* path);
 
 // Gives a file its last-write time from an MS-DOS date and time (date in the high 16 bits),
@@ -48,5 +48,12 @@ bool find_first_match(const char* pattern);
 // The full form of `path` into `out` (capacity `out_size` bytes with terminator). False when
 // it cannot be formed or does not fit; `out` is then unspecified.
 bool full_path(const char* path, char* out, size_t out_size);
+
+// True when the stream is a terminal: progress lines are drawn only there.
+bool is_terminal(std::FILE* stream);
+
+// A path as this system's command line gives it, turned into the installer's form in
+// place: '\' between folders ('/' on POSIX; Windows paths are already in that form).
+void to_installer_separators(char* path);
 
 }  // namespace qarn::platform

@@ -75,6 +75,10 @@ bool remove_file(const char* path) {
     const std::string p = native(path);
     struct stat st {};
     if (::lstat(p.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
+    // Windows refuses to delete a read-only file; so does this side, where read-only is a
+    // file without its owner's write permission. An installation then fails the same way
+    // on both systems.
+    if (!S_ISLNK(st.st_mode) && (st.st_mode & S_IWUSR) == 0) return false;
     return ::unlink(p.c_str()) == 0;
 }
 
@@ -176,6 +180,14 @@ bool full_path(const char* path, char* out, size_t out_size) {
     }
     std::memcpy(out, result.c_str(), result.size() + 1);
     return true;
+}
+
+bool is_terminal(std::FILE* stream) { return ::isatty(::fileno(stream)) != 0; }
+
+void to_installer_separators(char* path) {
+    for (char* p = path; *p != '\0'; ++p) {
+        if (*p == '/') *p = '\\';
+    }
 }
 
 }  // namespace qarn::platform

@@ -1,5 +1,6 @@
 // Win32 side of the platform layer: the installer's paths go to the ANSI calls unchanged.
 #include <windows.h>
+#include <io.h>
 #include <share.h>
 
 #include <cstring>
@@ -74,5 +75,9 @@ bool full_path(const char* path, char* out, size_t out_size) {
     std::memcpy(out, buffer, n + 1);
     return true;
 }
+
+bool is_terminal(std::FILE* stream) { return _isatty(_fileno(stream)) != 0; }
+
+void to_installer_separators(char*) {}
 
 }  // namespace qarn::platform

@@ -1,11 +1,10 @@
 // mksetup build DIR -o OUT [--stub FILE] [--level N]: packs a product folder into a setup
 // file, shows its progress on a terminal, and prints a summary.
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdio>
 #include <string>
 
+#include "platform/platform.h"
 #include "tools/commands.h"
 #include "tools/setup_builder.h"
 
@@ -68,7 +67,7 @@ int run_build(const std::string& folder, const std::string& output, const std::s
               int level) {
     BuildRequest request{folder, output, std::nullopt, level};
     if (!stub.empty()) request.stub = stub;
-    ProgressBar bar(isatty(fileno(stderr)) != 0);
+    ProgressBar bar(platform::is_terminal(stderr));
     BuildResult result;
     const bool ok = build_setup(request, &bar, result);
     for (const std::string& w : result.warnings)

@@ -5,19 +5,10 @@
 
 #include "archive/extract.h"
 #include "languages/language_table.h"
+#include "platform/platform.h"
 #include "setup/ui_texts.h"
 #include "system/paths.h"
 #include "tools/commands.h"
-
-#ifdef _WIN32
-#include <io.h>
-#define QARN_ISATTY _isatty
-#define QARN_FILENO _fileno
-#else
-#include <unistd.h>
-#define QARN_ISATTY isatty
-#define QARN_FILENO fileno
-#endif
 
 namespace qarn::tools {
 namespace {
@@ -74,7 +65,7 @@ bool select_languages(const std::vector<std::string>& names, std::string& bad) {
     return true;
 }
 
-bool selected(int control_id) {
+bool chosen(int control_id) {
     for (const LanguageEntry* row = g_language_table; row->code != nullptr; ++row) {
         if (row->control_id == control_id) return row->selected != 0;
     }
@@ -85,7 +76,9 @@ const char* result_text(int32_t result) {
     switch (result) {
         case kExtractOk: return "every entry installed";
         case kExtractEntryFailed: return "an entry could not be installed";
-        case kExtractNoArchive: return "no readable archive (cannot open, no archive or no entry, or a volume of a set)";
+        case kExtractNoArchive:
+            return "no readable archive (cannot open, no archive or no entry, a volume of a set, "
+                   "or a block the file cannot be positioned at)";
         case kExtractChecksum: return "an entry failed its data check";
         case kExtractNoWindow: return "out of memory for the decoding window";
         case kExtractNoCopyBuffer: return "out of memory for the copy buffer";
@@ -103,27 +96,22 @@ int run_extract(const std::string& file, const std::string& dir,
         return kExitCannotRead;
     }
     // The interface language follows the chosen languages as it does in the dialog.
-    g_ui_language = ui_language_for(selected(kBoxGerman), selected(kBoxEnglish));
+    g_ui_language = ui_language_for(chosen(kBoxGerman), chosen(kBoxEnglish));
 
     char target[kPathSize];
-    std::string folder = dir;
-#ifndef _WIN32
-    for (char& c : folder) {
-        if (c == '/') c = '\\';
-    }
-#endif
-    if (folder.size() >= sizeof target) {
+    if (dir.size() >= sizeof target) {
         std::fprintf(stderr, "mksetup: %s: the folder's path is longer than 259 characters\n", dir.c_str());
         return kExitEntriesFailed;
     }
-    std::memcpy(target, folder.c_str(), folder.size() + 1);
+    std::memcpy(target, dir.c_str(), dir.size() + 1);
+    platform::to_installer_separators(target);
     if (check_exists(target) == kMissing && create_folder_path(target) != kFolderCreated) {
         const char* text = cannot_create_path_text(g_ui_language);
         std::fprintf(stderr, "mksetup: %s: %s\n", dir.c_str(), text != nullptr ? text : "Cannot create path.");
         return kExitEntriesFailed;
     }
 
-    ConsoleUser user(QARN_ISATTY(QARN_FILENO(stdout)) != 0);
+    ConsoleUser user(platform::is_terminal(stdout));
     const int32_t result = extract_archive(user, file.c_str(), target, sizeof target);
     user.end_progress_line();
     if (result == kExtractOk) {
@@ -131,8 +119,7 @@ int run_extract(const std::string& file, const std::string& dir,
         return kExitOk;
     }
     std::fprintf(stderr, "mksetup: %s: %s (result %d)\n", file.c_str(), result_text(result), result);
-    return (result == kExtractNoArchive || result == kExtractNoWindow) ? kExitCannotRead
-                                                                       : kExitEntriesFailed;
+    return exit_status_for(result);
 }
 
 }  // namespace qarn::tools

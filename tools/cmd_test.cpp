@@ -1,6 +1,10 @@
-// mksetup test FILE: decodes every entry without writing anything and checks its data.
+// mksetup test FILE: decodes every entry as the installer would, writing nothing, and
+// exits with the status `mksetup extract FILE DIR` would give with every language into an
+// empty folder.
 #include <cstdio>
+#include <string>
 
+#include "archive/planned_destination.h"
 #include "tools/commands.h"
 #include "tools/entry_format.h"
 
@@ -13,32 +17,49 @@ public:
         std::printf("Testing: %s\n", describe_location(info).c_str());
     }
     void on_entry(const EntryInfo& e) override {
-        if (e.verdict == EntryVerdict::kOk || e.verdict == EntryVerdict::kFolder) {
-            std::printf("OK      %s\n", e.name);
+        const char* note = e.header_crc_ok ? "" : "  (damaged header: checksum differs)";
+        if (e.result == kExtractOk) {
+            const char* kind = e.folder ? "  (folder)" : e.written ? "" : "  (not written)";
+            std::printf("OK      %s%s%s\n", e.name, kind, note);
         } else {
-            std::printf("FAILED  %s: %s\n", e.name, verdict_text(e.verdict));
+            std::printf("FAILED  %s: %s%s\n", e.name, entry_reason(e).c_str(), note);
+            if (first_failure_.empty()) first_failure_ = std::string(e.name) + ": " + entry_reason(e);
         }
         std::fflush(stdout);
     }
+    const std::string& first_failure() const { return first_failure_; }
+
+private:
+    std::string first_failure_;
 };
 
 }  // namespace
 
 int run_test(const std::string& file) {
     TestPrinter printer;
-    WalkSummary summary{};
-    const WalkStatus status = walk_archive(file.c_str(), true, printer, summary);
-    if (const char* failure = walk_failure_text(status)) {
-        std::fprintf(stderr, "mksetup: %s: %s\n", file.c_str(), failure);
-        return kExitCannotRead;
+    RunSummary summary{};
+    const int32_t result = test_archive(file.c_str(), printer, summary);
+    if (summary.problem == ArchiveProblem::kCannotOpen ||
+        summary.problem == ArchiveProblem::kNoArchive ||
+        (summary.problem == ArchiveProblem::kOutOfMemory && summary.entries == 0)) {
+        std::fprintf(stderr, "mksetup: %s: %s\n", file.c_str(),
+                     archive_problem_text(summary.problem));
+        return exit_status_for(result);
     }
     std::printf("\n%u entries: %u OK, %u FAILED", summary.entries,
                 summary.entries - summary.failed, summary.failed);
     if (summary.header_crc_errors > 0) {
-        std::printf(" (%u header checksum mismatches)", summary.header_crc_errors);
+        std::printf(" (%u damaged headers)", summary.header_crc_errors);
     }
-    std::printf("\n");
-    return summary.failed > 0 ? kExitEntriesFailed : kExitOk;
+    std::printf("\n%s\n", end_mark_text(summary));
+    if (result == kExtractOk) {
+        std::printf("The installer would install every entry.\n");
+    } else if (!printer.first_failure().empty()) {
+        std::printf("The installer would stop at %s\n", printer.first_failure().c_str());
+    } else {
+        std::printf("The installer would fail: %s\n", archive_problem_text(summary.problem));
+    }
+    return exit_status_for(result);
 }
 
 }  // namespace qarn::tools

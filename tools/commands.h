@@ -3,13 +3,9 @@
 #include <string>
 #include <vector>
 
-namespace qarn::tools {
+#include "tools/exit_status.h"
 
-inline constexpr int kExitOk = 0;
-inline constexpr int kExitEntriesFailed = 1;
-inline constexpr int kExitCannotRead = 2;
-// build: the setup file could not be written, or it failed its test.
-inline constexpr int kExitBuildFailed = 3;
+namespace qarn::tools {
 
 int run_list(const std::string& file);
 int run_test(const std::string& file);

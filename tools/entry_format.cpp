@@ -45,17 +45,19 @@ std::string describe_location(const ArchiveInfo& info) {
     return buf;
 }
 
-const char* walk_failure_text(WalkStatus status) {
-    switch (status) {
-        case WalkStatus::kCannotOpen: return "cannot open the file";
-        case WalkStatus::kNoArchive:
-            return "no archive found (neither at the start nor within the first 250,005 bytes)";
-        case WalkStatus::kNoEntries: return "the archive holds no file entry";
-        case WalkStatus::kOutOfMemory: return "out of memory";
-        case WalkStatus::kContinues:
-            return "the last entry continues in a next volume, which is not supported";
-        default: return nullptr;
+std::string entry_reason(const EntryInfo& e) {
+    std::string reason = entry_problem_text(e.problem);
+    if (e.problem == EntryProblem::kRefusedName) {
+        reason += std::string(": ") + name_refusal_text(e.refusal);
     }
+    return reason;
+}
+
+const char* end_mark_text(const RunSummary& summary) {
+    return summary.end_mark
+               ? "End mark: present (nothing after it is read as archive)"
+               : "End mark: none (setup files made by mksetup build have one: such a file "
+                 "without it has been cut short)";
 }
 
 }  // namespace qarn::tools

@@ -3,8 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "archive/archive_context.h"
-#include "archive/archive_walk.h"
+#include "archive/entry_loop.h"
 
 namespace qarn::tools {
 
@@ -12,7 +11,9 @@ std::string format_dos_time(uint32_t dos_date_time);
 std::string format_attributes(uint32_t attr);
 const char* host_name(uint8_t host_os);
 std::string describe_location(const ArchiveInfo& info);
-// The text of a walk's failure, for an error message naming the file.
-const char* walk_failure_text(WalkStatus status);
+// Why an entry fails, with the rule that refused its name.
+std::string entry_reason(const EntryInfo& entry);
+// Whether the archive ended with the writer's end mark, as one line.
+const char* end_mark_text(const RunSummary& summary);
 
 }  // namespace qarn::tools

@@ -7,9 +7,9 @@
 #include <memory>
 #include <system_error>
 
-#include "archive/archive_reader.h"
-#include "archive/archive_walk.h"
+#include "archive/block_format.h"
 #include "archive/checksum.h"
+#include "archive/planned_destination.h"
 #include "pack/archive_writer.h"
 #include "tools/file_streams.h"
 #include "tools/product_folder.h"
@@ -21,27 +21,9 @@ namespace {
 // The first bytes of every archive this tool writes: the marker, then the main header up
 // to and including its type byte (at marker + 9, where the scan looks).
 std::vector<uint8_t> archive_opening() {
-    uint8_t main[kMainHeaderBytes] = {0,
-                                      0,
-                                      kMainHeadType,
-                                      kMainFlagSolid & 0xFF,
-                                      kMainFlagSolid >> 8,
-                                      kMainHeaderBytes,
-                                      0,
-                                      0,
-                                      0,
-                                      0,
-                                      0,
-                                      0,
-                                      0};
-    Crc32Table table;
-    build_crc32_table(table);
-    const uint32_t crc = crc32_of(table, main + 2, kMainHeaderBytes - 2);
-    main[0] = static_cast<uint8_t>(crc);
-    main[1] = static_cast<uint8_t>(crc >> 8);
-    std::vector<uint8_t> out(7 + kMainHeaderBytes);
-    std::memcpy(out.data(), kMarker, 7);
-    std::memcpy(out.data() + 7, main, kMainHeaderBytes);
+    std::vector<uint8_t> out(kMarkerBytes + kMainHeaderBytes);
+    std::memcpy(out.data(), kMarker, kMarkerBytes);
+    encode_main_header(archive_main_header(), out.data() + kMarkerBytes);
     return out;
 }
 
@@ -49,25 +31,16 @@ class WalkCounter final : public ArchiveListener {
 public:
     void on_archive(const ArchiveInfo& i) override { info = i; }
     void on_entry(const EntryInfo& e) override {
-        if (e.verdict != EntryVerdict::kOk)
-            failed.push_back(std::string(e.name) + ": " + verdict_text(e.verdict));
+        if (e.result != kExtractOk) {
+            failed.push_back(std::string(e.name) + ": " + entry_problem_text(e.problem));
+        }
+        if (!e.header_crc_ok) failed.push_back(std::string(e.name) + ": damaged header");
     }
     ArchiveInfo info{};
     std::vector<std::string> failed;
 };
 
 std::string offset_text(uint64_t v) { return std::to_string(v); }
-
-const char* walk_problem(WalkStatus status) {
-    switch (status) {
-        case WalkStatus::kCannotOpen: return "cannot open it";
-        case WalkStatus::kNoArchive: return "no archive found";
-        case WalkStatus::kNoEntries: return "no entries";
-        case WalkStatus::kOutOfMemory: return "out of memory";
-        case WalkStatus::kContinues: return "the last entry continues in another volume";
-        default: return nullptr;
-    }
-}
 
 // Whether `path` lies somewhere below `folder` (both need not exist yet).
 bool inside(const fs::path& path, const fs::path& folder) {
@@ -225,6 +198,8 @@ bool build_setup(const BuildRequest& request, BuildProgress* progress, BuildResu
             }
             if (outcome.method == '0') ++result.stored;
         }
+        const PackStatus ended = writer->finish();
+        if (ended != PackStatus::kOk) return fail(temp.string() + ": " + pack_status_text(ended));
         if (progress != nullptr) progress->on_finish();
         result.output_bytes = writer->end_offset();
         if (!out.close()) return fail(temp.string() + ": cannot write (disk full?)");
@@ -232,12 +207,15 @@ bool build_setup(const BuildRequest& request, BuildProgress* progress, BuildResu
 
     // The test `mksetup test` makes, and the scan's verdict on where the archive is.
     WalkCounter counter;
-    WalkSummary summary{};
-    const WalkStatus walked = walk_archive(temp.string().c_str(), true, counter, summary);
-    if (walked != WalkStatus::kComplete || !counter.failed.empty() ||
-        summary.entries != result.entries) {
+    RunSummary summary{};
+    const int32_t tested = test_archive(temp.string().c_str(), counter, summary);
+    if (tested != kExtractOk || !counter.failed.empty() || summary.entries != result.entries ||
+        !summary.end_mark || summary.header_crc_errors != 0) {
         std::string why = "the setup file failed its test";
-        if (const char* text = walk_problem(walked)) why += std::string(": ") + text;
+        if (summary.problem != ArchiveProblem::kNone) {
+            why += std::string(": ") + archive_problem_text(summary.problem);
+        }
+        if (!summary.end_mark) why += "; the end mark is not where the archive ends";
         for (const std::string& f : counter.failed) why += "; " + f;
         return fail(why);
     }

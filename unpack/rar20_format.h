@@ -23,9 +23,12 @@ inline constexpr uint32_t kSymShortMatch = 261;     // 261..268: length 2, short
 inline constexpr uint32_t kSymTableChange = 269;    // a table header follows
 inline constexpr uint32_t kSymLongMatch = 270;      // 270..297: length code, then a distance symbol
 
-// The longest single step of the decoder writes 260 bytes; the window is flushed whenever
-// fewer than this many bytes are free ahead of the write position.
-inline constexpr uint32_t kFlushMargin = 270;
+// The longest single step of the decoder: a match of 258 coded bytes plus 2 for a far
+// distance. An entry's output may end that much past its unpacked size, never more.
+inline constexpr uint32_t kLongestDecoderStep = 260;
+// The window is flushed whenever fewer than this many bytes are free ahead of the write
+// position: more than the longest step.
+inline constexpr uint32_t kFlushMargin = kLongestDecoderStep + 10;
 
 inline constexpr uint8_t kLengthBits[28] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2,
                                             2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5};

@@ -118,17 +118,6 @@ TEST_F(ExtractRun, StoredEntryWithMorePackedThanUnpackedBytesWritesOnlyTheUnpack
     EXPECT_EQ(read_file(target_dir() / "next.txt"), text_bytes("next"));
 }
 
-TEST_F(ExtractRun, ShortWriteFailsTheEntryAndRemovesIt) {
-    write_setup({stored("big.bin", std::string(5000, 'x')), stored("after.txt", "a")});
-    inject_write_limit(1000);
-    const int32_t result = run_extraction();
-    inject_write_limit(-1);
-    EXPECT_EQ(result, kExtractChecksum);
-    EXPECT_EQ(user_.errors, std::vector<std::string>{"big.bin"});
-    EXPECT_FALSE(fs::exists(target_dir() / "big.bin"));
-    EXPECT_FALSE(fs::exists(target_dir() / "after.txt"));
-}
-
 TEST_F(ExtractRun, EmptyEntryPassesOnlyWithTheEmptyChecksum) {
     write_setup({stored("empty.txt", "")});
     EXPECT_EQ(run_extraction(), kExtractOk);

@@ -42,16 +42,16 @@ TEST_P(ArchiveAtEveryLevel, PassesTheTestWalkWithTheHeadersTheInstallerNeeds) {
     std::vector<EntryOutcome> outcomes;
     const Bytes archive = write_archive(folder, level, {}, &outcomes);
     const WalkReport r = walk_bytes(archive);
-    ASSERT_EQ(r.status, WalkStatus::kComplete);
+    ASSERT_EQ(r.result, kExtractOk);
     EXPECT_EQ(r.archive.locate_result, kArchiveAtStart);
     EXPECT_EQ(r.main_header.head_flags & kMainFlagSolid, kMainFlagSolid);
-    EXPECT_TRUE(r.archive.main_header_crc_ok);
+    EXPECT_TRUE(r.summary.main_header_crc_ok);
     EXPECT_EQ(r.summary.header_crc_errors, 0u);
     ASSERT_EQ(r.names.size(), folder.size());
     const char* expected_method[] = {"", "1", "2", "3", "4", "5"};
     for (size_t i = 0; i < folder.size(); ++i) {
         const FileHeader& h = r.headers[i];
-        EXPECT_EQ(r.verdicts[i], EntryVerdict::kOk) << folder[i].name;
+        EXPECT_EQ(r.problems[i], EntryProblem::kNone) << folder[i].name;
         EXPECT_EQ(r.names[i], folder[i].name);
         EXPECT_EQ(h.host_os, 2);
         EXPECT_EQ(h.unp_ver, 20);
@@ -88,7 +88,7 @@ TEST(ArchiveWriter, ArchiveBehindAnImageIsFoundByTheScan) {
     Bytes image = random_bytes(70000, 3);
     const Bytes archive = write_archive(sample_folder(), 3, image);
     const WalkReport r = walk_bytes(archive);
-    EXPECT_EQ(r.status, WalkStatus::kComplete);
+    EXPECT_EQ(r.result, kExtractOk);
     EXPECT_EQ(r.archive.locate_result, kArchiveFoundByScan);
     EXPECT_EQ(r.archive.archive_start, 70000u);
 }

@@ -164,7 +164,7 @@ uint64_t expect_round_trip(const std::vector<Bytes>& inputs, int level) {
     ArchiveOptions options;
     options.solid = true;
     const WalkReport report = walk_bytes(build_archive(entries, options));
-    EXPECT_EQ(report.status, WalkStatus::kComplete) << "level " << level;
+    EXPECT_EQ(report.result, kExtractOk) << "level " << level;
     uint64_t total = 0;
     for (size_t i = 0; i < inputs.size(); ++i) {
         total += packed[i].stored ? inputs[i].size() : packed[i].packed.size();
@@ -228,7 +228,7 @@ public:
     }
     void on_entry(const EntryInfo& e) override {
         r_.names.push_back(e.name);
-        r_.verdicts.push_back(e.verdict);
+        r_.problems.push_back(e.problem);
         r_.headers.push_back(*e.header);
     }
 
@@ -244,7 +244,7 @@ WalkReport walk_bytes(const Bytes& archive) {
     write_file(file, archive);
     WalkReport report{};
     Recorder recorder(report);
-    report.status = walk_archive(file.string().c_str(), true, recorder, report.summary);
+    report.result = test_archive(file.string().c_str(), recorder, report.summary);
     return report;
 }
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "archive/archive_walk.h"
+#include "archive/planned_destination.h"
 #include "pack/archive_writer.h"
 #include "pack/pack_stream.h"
 #include "tests/support/test_support.h"
@@ -92,14 +92,14 @@ struct NamedInput {
 Bytes write_archive(const std::vector<NamedInput>& inputs, int level, const Bytes& prefix = {},
                     std::vector<EntryOutcome>* outcomes = nullptr);
 
-// What `mksetup test` reports on an archive: the walk's status and each entry's verdict.
+// What `mksetup test` reports on an archive: the run's result and each entry's problem.
 struct WalkReport {
-    WalkStatus status;
-    WalkSummary summary;
+    int32_t result;
+    RunSummary summary;
     ArchiveInfo archive;
     MainHeader main_header;
     std::vector<std::string> names;
-    std::vector<EntryVerdict> verdicts;
+    std::vector<EntryProblem> problems;
     std::vector<FileHeader> headers;
 };
 WalkReport walk_bytes(const Bytes& archive);

@@ -102,6 +102,25 @@ Bytes random_bytes(size_t n, uint32_t seed) {
 
 uint32_t crc32(const Bytes& data) { return ~crc_update(0xFFFFFFFFu, data.data(), data.size()); }
 
+Bytes from_base64(const std::string& text) {
+    static const std::string kAlphabet =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    Bytes out;
+    uint32_t bits = 0;
+    int count = 0;
+    for (const char c : text) {
+        const size_t v = kAlphabet.find(c);
+        if (v == std::string::npos) continue;
+        bits = (bits << 6) | static_cast<uint32_t>(v);
+        count += 6;
+        if (count >= 8) {
+            count -= 8;
+            out.push_back(static_cast<uint8_t>(bits >> count));
+        }
+    }
+    return out;
+}
+
 uint16_t old_sum(const Bytes& data) {
     uint32_t s = 0;
     for (uint8_t b : data) {
@@ -128,9 +147,10 @@ Bytes file_header_bytes(const TestEntry& e, bool old_kind) {
     put16(h, static_cast<uint32_t>(e.name.size()));
     put32(h, e.attr);
     h.insert(h.end(), e.name.begin(), e.name.end());
+    if (e.whole_header_crc) h.insert(h.end(), e.extra_header.begin(), e.extra_header.end());
     const uint16_t crc = e.head_crc.value_or(
         static_cast<uint16_t>(~crc_update(0xFFFFFFFFu, h.data() + 2, h.size() - 2)));
-    h.insert(h.end(), e.extra_header.begin(), e.extra_header.end());
+    if (!e.whole_header_crc) h.insert(h.end(), e.extra_header.begin(), e.extra_header.end());
     h[0] = static_cast<uint8_t>(crc);
     h[1] = static_cast<uint8_t>(crc >> 8);
     return h;
@@ -151,10 +171,12 @@ Bytes build_archive(const std::vector<TestEntry>& entries, const ArchiveOptions&
         put16(m, 0);
         m.push_back(0x73);
         put16(m, (options.solid ? 0x0008u : 0u) | (options.volume ? 0x0001u : 0u));
-        put16(m, 13);
+        put16(m, static_cast<uint32_t>(13 + options.main_extra.size()));
         put16(m, 0);
         put32(m, 0);
-        const uint16_t crc = static_cast<uint16_t>(~crc_update(0xFFFFFFFFu, m.data() + 2, 11));
+        m.insert(m.end(), options.main_extra.begin(), options.main_extra.end());
+        const uint16_t crc =
+            static_cast<uint16_t>(~crc_update(0xFFFFFFFFu, m.data() + 2, m.size() - 2));
         m[0] = static_cast<uint8_t>(crc);
         m[1] = static_cast<uint8_t>(crc >> 8);
         out.insert(out.end(), m.begin(), m.end());
@@ -164,6 +186,19 @@ Bytes build_archive(const std::vector<TestEntry>& entries, const ArchiveOptions&
         out.insert(out.end(), h.begin(), h.end());
         const Bytes& packed = e.packed ? *e.packed : e.data;
         out.insert(out.end(), packed.begin(), packed.end());
+    }
+    if (options.end_mark) {
+        // The format's end-of-archive block, then a header too short to be one.
+        Bytes end;
+        put16(end, 0);
+        end.push_back(0x7B);
+        put16(end, 0x4000);
+        put16(end, 7);
+        const uint16_t crc = static_cast<uint16_t>(~crc_update(0xFFFFFFFFu, end.data() + 2, 5));
+        end[0] = static_cast<uint8_t>(crc);
+        end[1] = static_cast<uint8_t>(crc >> 8);
+        end.resize(14, 0);
+        out.insert(out.end(), end.begin(), end.end());
     }
     out.insert(out.end(), options.suffix.begin(), options.suffix.end());
     return out;

@@ -50,6 +50,8 @@ Bytes text_bytes(const std::string& s);
 // Deterministic pseudo-random bytes.
 Bytes random_bytes(size_t n, uint32_t seed);
 uint32_t crc32(const Bytes& data);
+// Decodes base64 text (as fuzzers report inputs); characters outside the alphabet are skipped.
+Bytes from_base64(const std::string& text);
 uint16_t old_sum(const Bytes& data);
 
 struct TestEntry {
@@ -67,6 +69,9 @@ struct TestEntry {
     std::optional<uint32_t> pack_size;
     std::optional<uint16_t> head_crc;
     Bytes extra_header;            // bytes after the name, inside head_size
+    // head_crc over the whole header, extra bytes included (as archivers write it), rather
+    // than over the fixed bytes and the name alone.
+    bool whole_header_crc = false;
 };
 
 struct ArchiveOptions {
@@ -75,6 +80,8 @@ struct ArchiveOptions {
     bool old_kind = false;         // "RE~^" marker; the prefix must carry "RSFX" at 28..31
     Bytes prefix;                  // bytes before the archive (an executable image)
     Bytes suffix;                  // bytes after the last block
+    Bytes main_extra;              // bytes after the main header's 13, inside its head_size
+    bool end_mark = false;         // the writer's end mark after the last entry
 };
 
 Bytes build_archive(const std::vector<TestEntry>& entries, const ArchiveOptions& options = {});

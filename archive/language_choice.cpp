@@ -1,4 +1,4 @@
-#include "archive/language_filter.h"
+#include "archive/language_choice.h"
 
 #include <cstring>
 
@@ -19,16 +19,16 @@ bool starts_with_ignoring_case(const char* s, const char* prefix, size_t n) {
 
 }  // namespace
 
-int language_filter(const char* entry_name, const char* target_path, const LanguageEntry* table,
-                    const char* product_prefix) {
-    if (*entry_name == '\0') return check_exists(target_path) == kMissing ? 1 : 0;
-    if (table[0].code == nullptr) return 1;
+bool wanted_removing_unchosen(const char* entry_name, const char* target_path,
+                              const LanguageEntry* table, const char* product_prefix) {
+    if (*entry_name == '\0') return check_exists(target_path) == kMissing;
+    if (table[0].code == nullptr) return true;
 
     // Position of the '.' in names such as QARN_DE.CHM: prefix plus the first row's code.
     const size_t prefix_len = std::strlen(product_prefix);
     const size_t dot_pos = prefix_len + std::strlen(table[0].code);
     const size_t name_len = std::strlen(entry_name);
-    if (name_len < dot_pos + 1 || entry_name[dot_pos] != '.') return 1;
+    if (name_len < dot_pos + 1 || entry_name[dot_pos] != '.') return true;
 
     char pattern[32];
     for (const LanguageEntry* row = table; row->code != nullptr; ++row) {
@@ -46,11 +46,11 @@ int language_filter(const char* entry_name, const char* target_path, const Langu
             if (prefix_len + code_len != dot_pos) continue;  // a code of another length cannot match
         }
         if (!starts_with_ignoring_case(entry_name, pattern, compare_len)) continue;
-        if (row->selected != 0) return 1;
+        if (row->selected != 0) return true;
         if (check_exists(target_path) == kExists) platform::remove_file(target_path);
-        return 0;
+        return false;
     }
-    return 1;
+    return true;
 }
 
 }  // namespace qarn

@@ -1,5 +1,5 @@
 // Which entries the chosen languages let through, and what happens to files of the others.
-#include "archive/language_filter.h"
+#include "archive/language_choice.h"
 #include "tests/extract/extract_fixture.h"
 
 namespace qarn::test {
@@ -7,22 +7,22 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class LanguageFilter : public ExtractTest {
+class LanguageChoice : public ExtractTest {
 protected:
     int wanted(const char* name) {
         const std::string path = installer_form(target_dir()) + "\\" + name;
-        return language_filter(name, path.c_str(), g_language_table, kProductPrefix);
+        return wanted_removing_unchosen(name, path.c_str(), g_language_table, kProductPrefix) ? 1 : 0;
     }
 };
 
-TEST_F(LanguageFilter, AllLanguagesChosenWantsEverything) {
+TEST_F(LanguageChoice, AllLanguagesChosenWantsEverything) {
     for (const char* name : {"QARN_DE.CHM", "QARN_US.CHM", "QARN_FR.LNG", "QARN.EXE", "QARNRES.DLL",
                              "UNINST.EXE", "FILE_ID.DIZ", "QARN", "qarn_de.chm"}) {
         EXPECT_EQ(wanted(name), 1) << name;
     }
 }
 
-TEST_F(LanguageFilter, OnlyGermanLeavesOutEnglishAndOtherLanguagesInAnyCase) {
+TEST_F(LanguageChoice, OnlyGermanLeavesOutEnglishAndOtherLanguagesInAnyCase) {
     choose_languages(true, false, false);
     EXPECT_EQ(wanted("QARN_DE.CHM"), 1);
     EXPECT_EQ(wanted("qarn_de.chm"), 1);
@@ -33,7 +33,7 @@ TEST_F(LanguageFilter, OnlyGermanLeavesOutEnglishAndOtherLanguagesInAnyCase) {
     EXPECT_EQ(wanted("Qarn_It.lng"), 0);
 }
 
-TEST_F(LanguageFilter, NamesOfNoLanguageAreAlwaysWanted) {
+TEST_F(LanguageChoice, NamesOfNoLanguageAreAlwaysWanted) {
     choose_languages(false, false, false);
     // The character at index 7 is not '.', or no row's prefix matches.
     for (const char* name : {"QARN.EXE", "QARNRES.DLL", "UNINST.EXE", "FILE_ID.DIZ", "QARN",
@@ -42,7 +42,7 @@ TEST_F(LanguageFilter, NamesOfNoLanguageAreAlwaysWanted) {
     }
 }
 
-TEST_F(LanguageFilter, ExtraLanguagesRowClaimsEveryOtherSuffix) {
+TEST_F(LanguageChoice, ExtraLanguagesRowClaimsEveryOtherSuffix) {
     choose_languages(true, true, false);
     EXPECT_EQ(wanted("QARN_FR.LNG"), 0);
     EXPECT_EQ(wanted("QARN_XY.TXT"), 0);
@@ -52,7 +52,7 @@ TEST_F(LanguageFilter, ExtraLanguagesRowClaimsEveryOtherSuffix) {
     EXPECT_EQ(wanted("QARN_DE.CHM"), 0);
 }
 
-TEST_F(LanguageFilter, FileOfALanguageNotChosenIsRemovedFromTheTarget) {
+TEST_F(LanguageChoice, FileOfALanguageNotChosenIsRemovedFromTheTarget) {
     write_file(target_dir() / "QARN_US.CHM", text_bytes("old english help"));
     write_file(target_dir() / "QARN_DE.CHM", text_bytes("old german help"));
     choose_languages(true, false, false);
@@ -62,14 +62,14 @@ TEST_F(LanguageFilter, FileOfALanguageNotChosenIsRemovedFromTheTarget) {
     EXPECT_TRUE(fs::exists(target_dir() / "QARN_DE.CHM")) << "a wanted file is replaced later, not here";
 }
 
-TEST_F(LanguageFilter, EmptyNameIsWantedOnlyWhenThePathIsMissing) {
+TEST_F(LanguageChoice, EmptyNameIsWantedOnlyWhenThePathIsMissing) {
     const std::string existing = installer_form(target_dir());
-    EXPECT_EQ(language_filter("", existing.c_str(), g_language_table, kProductPrefix), 0);
+    EXPECT_FALSE(wanted_removing_unchosen("", existing.c_str(), g_language_table, kProductPrefix));
     const std::string missing = installer_form(target_dir() / "nothing-here");
-    EXPECT_EQ(language_filter("", missing.c_str(), g_language_table, kProductPrefix), 1);
+    EXPECT_TRUE(wanted_removing_unchosen("", missing.c_str(), g_language_table, kProductPrefix));
 }
 
-TEST_F(LanguageFilter, RunWithOnlyGermanRemovesOtherLanguagesFilesAndWritesTheRest) {
+TEST_F(LanguageChoice, RunWithOnlyGermanRemovesOtherLanguagesFilesAndWritesTheRest) {
     for (const char* old : {"QARN_US.HLP", "QARN_FR.LNG", "QARN_IT.LNG"}) {
         write_file(target_dir() / old, text_bytes("from an earlier installation"));
     }

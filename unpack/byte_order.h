@@ -1,0 +1,42 @@
+// Multi-byte fields in a fixed byte order, whatever the host's: the archive's headers are
+// little-endian, the decoder's bit stream is read most significant byte first. Each load
+// and store is one memcpy, which compilers turn into a single move (and a byte swap where
+// the orders differ).
+#pragma once
+#include <bit>
+#include <cstdint>
+#include <cstring>
+
+namespace qarn {
+
+inline uint32_t byte_swap32(uint32_t v) {
+    return (v >> 24) | ((v >> 8) & 0xFF00u) | ((v << 8) & 0xFF0000u) | (v << 24);
+}
+
+inline uint16_t load_le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+
+inline uint32_t load_le32(const uint8_t* p) {
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    if constexpr (std::endian::native == std::endian::big) v = byte_swap32(v);
+    return v;
+}
+
+inline uint32_t load_be32(const uint8_t* p) {
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    if constexpr (std::endian::native == std::endian::little) v = byte_swap32(v);
+    return v;
+}
+
+inline void store_le16(uint8_t* p, uint32_t v) {
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+}
+
+inline void store_le32(uint8_t* p, uint32_t v) {
+    if constexpr (std::endian::native == std::endian::big) v = byte_swap32(v);
+    std::memcpy(p, &v, 4);
+}
+
+}  // namespace qarn
