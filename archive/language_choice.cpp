@@ -46,7 +46,7 @@ bool wanted_removing_unchosen(const char* entry_name, const char* target_path,
             if (prefix_len + code_len != dot_pos) continue;  // a code of another length cannot match
         }
         if (!starts_with_ignoring_case(entry_name, pattern, compare_len)) continue;
-        if (row->selected != 0) return true;
+        if (is_chosen(*row)) return true;
         if (check_exists(target_path) == kExists) platform::remove_file(target_path);
         return false;
     }

@@ -68,7 +68,7 @@ void apply_german_defaults() {
 void table_to_boxes(DialogAccess& dialog) {
     // Only checks: a row that is not chosen leaves its box as the user set it.
     for (const LanguageEntry* row = g_language_table; row->code != nullptr; ++row) {
-        if (row->selected != 0) dialog.set_checked(row->control_id);
+        if (is_chosen(*row)) dialog.set_checked(row->control_id);
     }
 }
 
@@ -81,7 +81,7 @@ void boxes_to_table(DialogAccess& dialog) {
 void ensure_one_language(DialogAccess& dialog) {
     LanguageEntry* english = nullptr;
     for (LanguageEntry* row = g_language_table; row->code != nullptr; ++row) {
-        if (row->selected != 0 && is_real_language(*row)) return;
+        if (is_chosen(*row) && is_real_language(*row)) return;
         if (row->control_id == kBoxEnglish) english = row;
     }
     // No real language chosen (the extra-languages box does not count): English it is.

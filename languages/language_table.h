@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 
+#include "resources/control_ids.h"
 #include "system/dialog_access.h"
 
 namespace qarn {
@@ -10,12 +11,14 @@ namespace qarn {
 struct LanguageEntry {
     const char* code;    // "_DE", "_US", "_??" ('?' any character); null ends the table
     int16_t control_id;  // check box of the language
-    int16_t selected;    // 0 not chosen; any other value chosen (may be 2)
+    // A count rather than a flag: two operations add 1 to it, so it may be 2. Read it only
+    // through is_chosen.
+    int16_t selected;
 };
 
-inline constexpr int kBoxGerman = 201;
-inline constexpr int kBoxEnglish = 202;
-inline constexpr int kBoxOtherLanguages = 203;
+// Whether the row's language is chosen: any count but 0.
+inline bool is_chosen(const LanguageEntry& row) { return row.selected != 0; }
+
 inline constexpr int kLanguageRows = 3;
 
 // Rows in order, ended by a row without a code. Process-wide and mutable.
@@ -29,9 +32,6 @@ void reset_language_table();
 
 // True when the system's default language id is one of the five German ones.
 bool is_german_language_id(uint16_t lang_id);
-#ifdef _WIN32
-bool system_default_is_german();
-#endif
 
 void apply_german_defaults();
 void table_to_boxes(DialogAccess& dialog);

@@ -8,6 +8,7 @@
 
 #include "languages/language_table.h"
 #include "system/paths.h"
+#include "system/special_folder_win32.h"
 #include "system/product_names.h"
 
 namespace qarn {
@@ -76,7 +77,7 @@ void write_settings_language(const char* path) {
     int selected_rows = 0;
     const LanguageEntry* last_selected = nullptr;
     for (const LanguageEntry* row = g_language_table; row->code != nullptr; ++row) {
-        if (row->selected == 0) continue;
+        if (!is_chosen(*row)) continue;
         ++selected_rows;
         last_selected = row;
         // Compared exactly, case included: "de" is not "DE".

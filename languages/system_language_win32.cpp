@@ -2,6 +2,8 @@
 // decides the start values of the language boxes.
 #include <windows.h>
 
+#include "languages/system_language_win32.h"
+
 #include "languages/language_table.h"
 
 namespace qarn {

@@ -6,16 +6,18 @@
 
 #include <cstring>
 
+#include "archive/entry_loop.h"
 #include "archive/extract.h"
 #include "languages/language_table.h"
 #include "languages/settings_file_win32.h"
+#include "setup/dialog_access_win32.h"
 #include "setup/ui_texts.h"
-#include "setup/win32_dialog_access.h"
+#include "system/handles_win32.h"
 #include "system/paths.h"
 #include "system/product_names.h"
 #include "system/registry_records_win32.h"
 #include "system/shortcuts_win32.h"
-#include "system/win32_handles.h"
+#include "system/target_folder_check.h"
 
 namespace qarn {
 
@@ -25,17 +27,6 @@ namespace {
 
 constexpr char kSuccessText[] = " has been successfully installed.";
 constexpr char kSuccessCaption[] = "  Setup ";
-
-// The longest file name the run joins to the target folder ("UnInst.exe"; "QARN.exe" and
-// "QARN.INI" are shorter).
-size_t longest_composed_name() {
-    size_t longest = std::strlen(kProgramFile);
-    const size_t uninstaller = std::strlen(kUninstallerFile);
-    const size_t settings = std::strlen(kProductPrefix) + std::strlen(kSettingsExtension);
-    if (uninstaller > longest) longest = uninstaller;
-    if (settings > longest) longest = settings;
-    return longest;
-}
 
 void show_window(HWND dialog, int control_id, int command) {
     ShowWindow(GetDlgItem(dialog, control_id), command);
@@ -58,73 +49,109 @@ void reconcile_settings_file(const char* target_folder) {
     if (place_settings_file(settings, sizeof settings)) write_settings_language(settings);
 }
 
-}  // namespace
+// A listing's summary holds the longest name; nothing is wanted of each entry.
+class HeadersOnly final : public ArchiveListener {
+public:
+    void on_entry(const EntryInfo&) override {}
+};
 
-bool target_folder_fits(const char* folder) {
-    const size_t length = std::strlen(folder);
-    const size_t with_backslash = length + (length > 0 && folder[length - 1] == '\\' ? 0 : 1);
-    return with_backslash + longest_composed_name() < kPathSize;
+// The folder the installation goes to, settled before anything is written: a folder typed
+// without its drive and root ("RelQ", "\RelQ", "C:RelQ") would depend on where setup was
+// started, and would be recorded so; it is made full, and the field shows the full form
+// that is then used and recorded. Folders typed fully qualified stay exactly as typed.
+// False when the full form cannot be had or does not fit.
+bool settle_target_folder(HWND dialog, char* target, size_t capacity) {
+    if (is_fully_qualified(target)) return true;
+    if (!make_full_path(target, capacity)) return false;
+    SetDlgItemTextA(dialog, kFolderField, target);
+    return true;
 }
 
-int32_t run_install(HWND dialog) {
-    // 1. The folder as typed; an empty field does nothing at all.
+}  // namespace
+
+bool setup_file_path(char* out, size_t capacity) {
+    const DWORD n = GetModuleFileNameA(g_app_instance, out, static_cast<DWORD>(capacity));
+    if (n == 0 || n >= capacity) {
+        if (capacity > 0) out[0] = '\0';
+        return false;
+    }
+    return true;
+}
+
+size_t longest_archive_name(const char* setup_path) {
+    HeadersOnly listener;
+    RunSummary summary{};
+    list_archive(setup_path, listener, summary);
+    return summary.longest_name;
+}
+
+InstallResult run_install(HWND dialog) {
+    // The folder as typed; an empty field does nothing at all. A folder longer than the
+    // field's buffer is refused below: cut, it would be another folder.
     char target[kPathSize];
     const int typed_length = GetWindowTextLengthA(GetDlgItem(dialog, kFolderField));
     if (GetDlgItemTextA(dialog, kFolderField, target, sizeof target) == 0 || target[0] == '\0') {
         return kInstallNoFolder;
     }
 
-    // 2. and 3. Wait cursor; drive errors come back as failed calls, not system boxes.
+    // Drive errors come back to the program as failed calls, not as system boxes.
     const HCURSOR previous_cursor = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
     SetErrorMode(SEM_FAILCRITICALERRORS);
 
-    // 4. The German order form gets its shortcut only when German is installed.
+    // The German order form gets its shortcut only when German is installed; decided anew
+    // at every run.
     const bool german_chosen = IsDlgButtonChecked(dialog, kBoxGerman) == BST_CHECKED;
     const DocumentList documents = document_list(german_chosen);
 
-    // A folder longer than the field's buffer, or too long for the paths composed in it,
-    // is refused before anything is written: the field's text would otherwise be cut into
-    // another folder, or a composed path cut into another file.
-    if (typed_length >= static_cast<int>(kPathSize) || !target_folder_fits(target)) {
+    // The setup file carries the archive; its names are read before anything is written, so
+    // that a folder too long for one of them is refused before it is created and recorded.
+    // A path that does not fit is not cut into another file's name: the extraction then
+    // finds no setup file and says so.
+    char setup_path[kPathSize];
+    setup_file_path(setup_path, sizeof setup_path);
+
+    if (typed_length >= static_cast<int>(kPathSize) ||
+        !settle_target_folder(dialog, target, sizeof target) ||
+        !target_folder_fits(target, longest_archive_name(setup_path))) {
         SetCursor(previous_cursor);
         show_path_error(dialog, target);
         return kInstallBadFolder;
     }
 
-    // 5. The folder with every missing parent.
+    // The folder with every missing parent; an existing path (folder or file) is used as
+    // it is.
     if (check_exists(target) == kMissing && create_folder_path(target) != kFolderCreated) {
         SetCursor(previous_cursor);
         show_path_error(dialog, target);
         return kInstallBadFolder;
     }
 
-    // 6. The setup file itself carries the archive. A path that does not fit is not cut
-    // into another file's name: the extraction then finds no setup file.
-    char setup_path[kPathSize];
-    const DWORD n = GetModuleFileNameA(g_app_instance, setup_path, sizeof setup_path);
-    if (n == 0 || n >= sizeof setup_path) setup_path[0] = '\0';
-
-    // 7. Recorded as typed, before the extraction.
+    // Recorded as used, before the extraction: the record stays whatever happens next.
     write_target_dir(target);
 
-    // 8. The status line takes the place of the two shortcut boxes.
+    // The status line takes the place of the two shortcut boxes.
     show_window(dialog, kStartMenuBox, SW_HIDE);
     show_window(dialog, kDesktopBox, SW_HIDE);
     show_window(dialog, kStatusLine, SW_SHOW);
 
-    // 9. The product's files.
     Win32DialogAccess access(dialog);
     if (extract_archive(access, setup_path, target, sizeof target) != kExtractOk) {
         SetCursor(previous_cursor);
+        // Every failure is shown: where the run itself showed no box (no archive, a damaged
+        // or incomplete one, no memory), the file error names the setup file.
+        if (access.file_errors_shown() == 0) {
+            show_file_error(access, setup_path[0] != '\0' ? setup_path : target);
+        }
         return kInstallExtractFailed;
     }
 
-    // 10. and 11.
-    append_backslash(target, sizeof target);  // fits: checked above
+    // The folder now ends with its backslash (it fits: checked above); the status line
+    // stays, empty.
+    append_backslash(target, sizeof target);
     SetDlgItemTextA(dialog, kStatusLine, "");
     SetCursor(previous_cursor);
 
-    // 12. to 16. Shortcuts, with OLE initialised around them.
+    // Shortcuts, with OLE initialised around them; the boxes count though hidden.
     char composed[kPathSize];
     join_checked(composed, sizeof composed, target, kProgramFile);
     {
@@ -137,15 +164,15 @@ int32_t run_install(HWND dialog) {
         }
     }
 
-    // 17. The entry in the list of installed programs.
+    // The entry in the list of installed programs.
     if (join_checked(composed, sizeof composed, target, kUninstallerFile)) {
         write_uninstall_entry(composed);
     }
 
-    // 18. The product's language.
+    // The product's language.
     reconcile_settings_file(target);
 
-    // 19. Always in English.
+    // Always in English.
     join_checked(composed, sizeof composed, kProductName, kSuccessText);
     MessageBoxA(dialog, composed, kSuccessCaption, MB_ICONINFORMATION | MB_OK);
     return kInstallDone;

@@ -3,20 +3,18 @@
 #include "setup/setup_dialog_win32.h"
 
 #include "languages/language_table.h"
+#include "languages/system_language_win32.h"
+#include "setup/dialog_access_win32.h"
 #include "setup/install_sequence_win32.h"
 #include "setup/ui_texts.h"
-#include "setup/win32_dialog_access.h"
 #include "system/default_folder_win32.h"
+#include "system/handles_win32.h"
 #include "system/paths.h"
 #include "system/product_names.h"
-#include "system/win32_handles.h"
 
 namespace qarn {
 namespace {
 
-constexpr int kDialogTemplate = 100;
-constexpr int kTitleLine = 101;
-constexpr int kBrowseButton = 7;
 constexpr char kCaptionPrefix[] = "  Setup ";
 constexpr char kTitleSeparator[] = "  ";
 // While a product window is found again right after its WM_DESTROY, its process is given
@@ -51,7 +49,9 @@ void start_up(HWND dialog, DialogSession& session) {
     center_on_desktop(dialog);
 
     char folder[kPathSize];
-    default_target_folder(folder, sizeof folder);
+    char setup_path[kPathSize];
+    setup_file_path(setup_path, sizeof setup_path);
+    default_target_folder(folder, sizeof folder, longest_archive_name(setup_path));
     SetDlgItemTextA(dialog, kFolderField, folder);
     // A new folder gets the shortcuts by default; an existing one keeps what it has.
     if (check_exists(folder) == kMissing) {
@@ -86,11 +86,11 @@ void start_up(HWND dialog, DialogSession& session) {
 void on_command(HWND dialog, int command) {
     Win32DialogAccess access(dialog);
     switch (command) {
-        case IDOK:
+        case kOkButton:  // also Enter, as no button is the default one
             boxes_to_table(access);
             if (run_install(dialog) == kInstallDone) EndDialog(dialog, 0);
             break;
-        case IDCANCEL:  // Exit, or Escape
+        case kExitButton:  // also Escape
             EndDialog(dialog, 0);
             break;
         case kBrowseButton:

@@ -15,11 +15,11 @@ struct InterfaceText {
 
 // Set in this order, every time the language changes.
 constexpr InterfaceText kInterfaceTexts[] = {
-    {102, "Install to:", "Zielpfad:"},
-    {2, "Exit", "Beenden"},
-    {104, "Language", "Sprache"},
-    {105, "Put entry to Start Menu", "Programmgruppe erstellen"},
-    {106, "Put icon to Desktop", "Desktop-Icon erstellen"},
+    {kFolderLabel, "Install to:", "Zielpfad:"},
+    {kExitButton, "Exit", "Beenden"},
+    {kLanguageFrame, "Language", "Sprache"},
+    {kStartMenuBox, "Put entry to Start Menu", "Programmgruppe erstellen"},
+    {kDesktopBox, "Put icon to Desktop", "Desktop-Icon erstellen"},
     {kBoxOtherLanguages, "Additional languages", "Weitere Sprachen"},
 };
 

@@ -7,6 +7,7 @@
 #include "system/paths.h"
 #include "system/product_names.h"
 #include "system/registry_records_win32.h"
+#include "system/target_folder_check.h"
 
 namespace qarn {
 namespace {
@@ -74,11 +75,6 @@ void read_program_files_dir(char* out, size_t capacity) {
     read_registry_text(HKEY_LOCAL_MACHINE, kCurrentVersionKey, "ProgramFilesDir", out, capacity);
 }
 
-bool recorded_folder_usable(const char* folder) {
-    const size_t length = std::strlen(folder);
-    return length > 0 && length + 1 + std::strlen(kShortName) < kPathSize;
-}
-
 void first_install_folder(const char* program_files, const char* windows_folder, char* out,
                           size_t capacity) {
     if (capacity == 0) return;
@@ -87,13 +83,14 @@ void first_install_folder(const char* program_files, const char* windows_folder,
     if (!join_checked(out, capacity, kLastResortFolder, "")) out[0] = '\0';
 }
 
-void default_target_folder(char* out, size_t capacity) {
+void default_target_folder(char* out, size_t capacity, size_t longest_entry_name) {
     if (capacity == 0) return;
     out[0] = '\0';
     char recorded[kPathSize];
     if (read_registry_text(HKEY_CURRENT_USER, kProductKey, kTargetDirValue, recorded,
                            sizeof recorded) &&
-        recorded_folder_usable(recorded) && join_checked(out, capacity, recorded, "")) {
+        target_folder_fits(recorded, longest_entry_name) &&
+        join_checked(out, capacity, recorded, "")) {
         // An earlier installation: propose its folder exactly as recorded, with its
         // languages checked.
         mark_installed_languages(recorded);

@@ -6,7 +6,7 @@
 
 #include <cstddef>
 
-#include "system/win32_handles.h"
+#include "system/handles_win32.h"
 
 namespace qarn {
 
@@ -15,14 +15,11 @@ namespace qarn {
 void read_program_files_dir(char* out, size_t capacity);
 
 // The folder proposed at start-up, never empty and never cut: the folder an earlier
-// installation recorded (its languages are then marked in the language table), else the
-// program-files folder + "\QARN", else the Windows folder's parent + "\Programme\QARN" or
-// "\Program Files\QARN".
-void default_target_folder(char* out, size_t capacity);
-
-// True when a recorded folder can be proposed: non-empty and short enough to take "\QARN",
-// so that every path an installation composes in it stays within a path buffer.
-bool recorded_folder_usable(const char* folder);
+// installation recorded (its languages are then marked in the language table) when an
+// installation would accept it (the check OK makes, with the archive's longest entry name),
+// else the program-files folder + "\QARN", else the Windows folder's parent +
+// "\Programme\QARN" or "\Program Files\QARN".
+void default_target_folder(char* out, size_t capacity, size_t longest_entry_name);
 
 // The proposal of a first installation, from the program-files folder (may be empty) and
 // the Windows folder (may be empty).

@@ -5,9 +5,8 @@
 
 namespace qarn {
 
-// Message-box styles used by the installer.
-inline constexpr unsigned kIconError = 0x10;        // MB_ICONERROR
-inline constexpr unsigned kIconInformation = 0x40;  // MB_ICONINFORMATION
+// The message-box style of the installer's error boxes.
+inline constexpr unsigned kIconError = 0x10;  // MB_ICONERROR
 
 class DialogAccess {
 public:

@@ -77,28 +77,14 @@ void cut_last_component(char* path) {
     }
 }
 
-int check_exists(const char* path) { return platform::path_exists(path) ? kExists : kMissing; }
+Existence check_exists(const char* path) { return platform::path_exists(path) ? kExists : kMissing; }
 
-void make_full_path(char* path, size_t capacity) {
+bool make_full_path(char* path, size_t capacity) {
     char full[kPathSize];
     const size_t limit = capacity < kPathSize ? capacity : kPathSize;
-    if (limit == 0 || !platform::full_path(path, full, limit)) return;
+    if (limit == 0 || !platform::full_path(path, full, limit)) return false;
     std::memcpy(path, full, std::strlen(full) + 1);
-}
-
-int append_bounded(char* buffer, const char* text, size_t capacity) {
-    if (capacity == 0) return kAppendWhole;
-    const size_t length = bounded_length(buffer, capacity);
-    if (length + 1 >= capacity) return kAppendNoRoom;
-    const size_t room = capacity - 1 - length;
-    const size_t text_length = std::strlen(text);
-    if (text_length <= room) {
-        std::memcpy(buffer + length, text, text_length + 1);
-        return kAppendWhole;
-    }
-    std::memcpy(buffer + length, text, room);
-    buffer[capacity - 1] = '\0';
-    return kAppendCut;
+    return true;
 }
 
 bool append_checked(char* buffer, const char* text, size_t capacity) {
@@ -124,7 +110,7 @@ bool join_checked(char* out, size_t capacity, const char* a, const char* b) {
     return true;
 }
 
-int create_folder_path(const char* path) {
+FolderCreation create_folder_path(const char* path) {
     // The recursion works on copies in path buffers; a path that does not fit one is
     // refused whole rather than cut, so no folder other than the one asked for is made.
     char folder[kPathSize];
@@ -146,7 +132,7 @@ int create_folder_path(const char* path) {
     // A drive root (C:\) or nothing at all: there is no parent to make, the drive is missing.
     if (std::strlen(parent) <= 3) return kFolderCannotCreate;
 
-    const int parent_result = create_folder_path(parent);
+    const FolderCreation parent_result = create_folder_path(parent);
     if (parent_result != kFolderCreated) return parent_result;
     return platform::make_directory(folder) == platform::MakeDirResult::kCreated
                ? kFolderCreated

@@ -12,6 +12,11 @@ inline constexpr const char kMakerName[] = "Obrelux";
 inline constexpr const char kProgramFile[] = "QARN.exe";
 inline constexpr const char kUninstallerFile[] = "UnInst.exe";
 inline constexpr const char kSettingsExtension[] = ".INI";
+inline constexpr const char kSettingsFile[] = "QARN.INI";  // the prefix and the extension
+// The documents the Start-menu group points to.
+inline constexpr const char kLicenseDocument[] = "LICENSE.TXT";
+inline constexpr const char kOrderDocument[] = "ORDER.HTM";
+inline constexpr const char kGermanOrderDocument[] = "BESTELL.HTM";
 
 // The per-user key that remembers the target folder, and its value.
 inline constexpr const char kProductKey[] = "Software\\Obrelux\\QARN";

@@ -5,7 +5,7 @@
 
 #include "system/paths.h"
 #include "system/product_names.h"
-#include "system/win32_handles.h"
+#include "system/handles_win32.h"
 
 namespace qarn {
 namespace {

@@ -4,8 +4,9 @@
 #include <shlobj.h>
 
 #include "system/paths.h"
+#include "system/special_folder_win32.h"
 #include "system/product_names.h"
-#include "system/win32_handles.h"
+#include "system/handles_win32.h"
 
 namespace qarn {
 namespace {
@@ -37,9 +38,9 @@ bool working_folder_of(const char* target, char* out, size_t capacity) {
 
 DocumentList document_list(bool german_chosen) {
     return DocumentList{{
-        {"License", "LICENSE.TXT"},
-        {"Order", "ORDER.HTM"},
-        {"Bestellung", german_chosen ? "BESTELL.HTM" : ""},
+        {"License", kLicenseDocument},
+        {"Order", kOrderDocument},
+        {"Bestellung", german_chosen ? kGermanOrderDocument : ""},
     }};
 }
 

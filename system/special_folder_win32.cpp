@@ -4,8 +4,8 @@
 
 #include <cstring>
 
-#include "system/paths.h"
-#include "system/win32_handles.h"
+#include "system/special_folder_win32.h"
+#include "system/handles_win32.h"
 
 namespace qarn {
 

@@ -67,7 +67,7 @@ bool select_languages(const std::vector<std::string>& names, std::string& bad) {
 
 bool chosen(int control_id) {
     for (const LanguageEntry* row = g_language_table; row->code != nullptr; ++row) {
-        if (row->control_id == control_id) return row->selected != 0;
+        if (row->control_id == control_id) return is_chosen(*row);
     }
     return false;
 }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "system/paths.h"
+#include "system/target_folder_check.h"
 
 namespace qarn {
 namespace {
@@ -129,42 +130,6 @@ TEST(CutLastComponent, EmptiesPathWithoutSeparator) {
     EXPECT_EQ(cut_last_component_of(""), "");
 }
 
-TEST(AppendBounded, CutsTextThatDoesNotFit) {
-    char buffer[16] = "abc";
-    std::memset(buffer + 4, '#', sizeof buffer - 4);
-    EXPECT_EQ(append_bounded(buffer, "defghij", 10), kAppendCut);
-    EXPECT_STREQ(buffer, "abcdefghi");
-    EXPECT_EQ(buffer[10], '#');  // nothing written past the capacity
-}
-
-TEST(AppendBounded, RefusesWhenNoRoomAndLeavesBufferAlone) {
-    char buffer[10] = "abcdefghi";
-    EXPECT_EQ(append_bounded(buffer, "x", 10), kAppendNoRoom);
-    EXPECT_STREQ(buffer, "abcdefghi");
-    EXPECT_EQ(append_bounded(buffer, "", 10), kAppendNoRoom);
-}
-
-TEST(AppendBounded, CapacityZeroDoesNothing) {
-    char buffer[4] = "abc";
-    EXPECT_EQ(append_bounded(buffer, "def", 0), kAppendWhole);
-    EXPECT_STREQ(buffer, "abc");
-}
-
-TEST(AppendBounded, AppendsWholeTextThatFitsExactly) {
-    char buffer[10] = "abc";
-    EXPECT_EQ(append_bounded(buffer, "def", 10), kAppendWhole);
-    EXPECT_STREQ(buffer, "abcdef");
-    EXPECT_EQ(append_bounded(buffer, "ghi", 10), kAppendWhole);
-    EXPECT_STREQ(buffer, "abcdefghi");
-}
-
-TEST(AppendBounded, UnterminatedBufferCountsAsFull) {
-    char buffer[8];
-    std::memset(buffer, 'z', sizeof buffer);
-    EXPECT_EQ(append_bounded(buffer, "x", 4), kAppendNoRoom);
-    EXPECT_EQ(std::string(buffer, sizeof buffer), std::string(8, 'z'));
-}
-
 TEST(AppendChecked, AppendsWholeOrNothing) {
     char buffer[8] = "abc";
     EXPECT_TRUE(append_checked(buffer, "defg", sizeof buffer));
@@ -194,6 +159,35 @@ TEST(JoinChecked, MayAppendOrPrependInPlace) {
     char name[16] = "file";
     EXPECT_TRUE(join_checked(name, sizeof name, "C:\\", name));
     EXPECT_STREQ(name, "C:\\file");
+}
+
+}  // namespace
+}  // namespace qarn
+
+namespace qarn {
+namespace {
+
+TEST(TargetFolderFits, LeavesRoomForTheLongestNameJoinedToIt) {
+    // The installer's own names are at most 11 characters (LICENSE.TXT, BESTELL.HTM).
+    const std::string fits = "C:\\" + std::string(244, 'f');  // 247 + '\' + 11 = 259
+    EXPECT_TRUE(target_folder_fits(fits.c_str(), 0));
+    EXPECT_FALSE(target_folder_fits((fits + "x").c_str(), 0));
+    // A trailing backslash is not counted twice.
+    EXPECT_TRUE(target_folder_fits((fits + "\\").c_str(), 0));
+    // An archive entry longer than the installer's own names decides.
+    EXPECT_TRUE(target_folder_fits(fits.c_str(), 11));
+    EXPECT_FALSE(target_folder_fits(fits.c_str(), 12));
+    EXPECT_FALSE(target_folder_fits("", 0));
+    EXPECT_FALSE(target_folder_fits("C:\\Q", 259));
+}
+
+TEST(FullyQualified, OnlyADriveWithItsRootOrAShareMeansTheSameEverywhere) {
+    for (const char* full : {"C:\\Q", "d:/q", "C:\\", "\\\\server\\share\\Q", "//server/share"}) {
+        EXPECT_TRUE(is_fully_qualified(full)) << full;
+    }
+    for (const char* relative : {"RelQ", "\\RelQ", "C:RelQ", ".\\Q", "..\\Q", "", "1:\\Q"}) {
+        EXPECT_FALSE(is_fully_qualified(relative)) << relative;
+    }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "system/paths.h"
+#include "system/special_folder_win32.h"
 
 #ifdef _WIN32
 namespace qarn {

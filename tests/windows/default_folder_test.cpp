@@ -34,9 +34,9 @@ protected:
     void SetUp() override { reset_language_table(); }
     void TearDown() override { reset_language_table(); }
 
-    std::string proposed() {
+    std::string proposed(size_t longest_entry_name = 11) {
         char out[kPathSize];
-        default_target_folder(out, sizeof out);
+        default_target_folder(out, sizeof out, longest_entry_name);
         return out;
     }
     static int selected(int row) { return g_language_table[row].selected; }
@@ -97,21 +97,18 @@ TEST_F(DefaultFolder, WithoutProgramFilesTheWindowsFoldersDriveGetsProgramFiles)
     EXPECT_EQ(proposed(), "C:\\Program Files\\QARN");
 }
 
-TEST_F(DefaultFolder, ARecordedFolderTooLongForTheShortNameIsPassedOver) {
+TEST_F(DefaultFolder, ARecordedFolderThatOkWouldRefuseIsPassedOver) {
     TempDir earlier;
     test::write_file(earlier / "QARN_US.HLP", test::text_bytes("help"));
-    const std::string too_long = "D:\\" + std::string(252, 'r');  // 255 characters
-    test::set_registry_text(HKEY_CURRENT_USER, "Software\\Obrelux\\QARN", "Dir", too_long);
     test::set_registry_text(HKEY_LOCAL_MACHINE, kCurrentVersion, "ProgramFilesDir", "E:\\Apps");
-    EXPECT_EQ(proposed(), "E:\\Apps\\QARN");
+    // 250 characters take the installer's own names (11 at most) but not an archive entry
+    // of 20.
+    const std::string recorded = "D:\\" + std::string(247, 'r');
+    test::set_registry_text(HKEY_CURRENT_USER, "Software\\Obrelux\\QARN", "Dir", recorded);
+    EXPECT_EQ(proposed(11), recorded);
+    reset_language_table();
+    EXPECT_EQ(proposed(20), "E:\\Apps\\QARN");
     EXPECT_EQ(selected(0), 1);  // nothing marked
-}
-
-TEST(RecordedFolder, MustLeaveRoomForTheShortName) {
-    EXPECT_FALSE(recorded_folder_usable(""));
-    EXPECT_TRUE(recorded_folder_usable("C:\\Q"));
-    EXPECT_TRUE(recorded_folder_usable(std::string(254, 'a').c_str()));   // + "\QARN" = 259
-    EXPECT_FALSE(recorded_folder_usable(std::string(255, 'a').c_str()));
 }
 
 TEST(FirstInstallFolder, ProgramFilesWithOrWithoutItsBackslash) {

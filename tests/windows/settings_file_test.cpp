@@ -10,6 +10,7 @@
 #include "languages/language_table.h"
 #include "languages/settings_file_win32.h"
 #include "system/paths.h"
+#include "system/special_folder_win32.h"
 #include "tests/support/test_support.h"
 
 namespace qarn {

@@ -1,5 +1,5 @@
 // DialogAccess and ExtractionUser over the Setup dialog's window handle.
-#include "setup/win32_dialog_access.h"
+#include "setup/dialog_access_win32.h"
 
 #include "setup/ui_texts.h"
 
@@ -26,6 +26,7 @@ void Win32DialogAccess::show_entry_name(const char* entry_name) {
 }
 
 void Win32DialogAccess::show_file_error(const char* caption) {
+    ++file_errors_shown_;
     qarn::show_file_error(*this, caption);
 }
 

@@ -4,11 +4,10 @@
 #include <windows.h>
 
 #include "archive/extract.h"
+#include "resources/control_ids.h"
 #include "system/dialog_access.h"
 
 namespace qarn {
-
-inline constexpr int kStatusLine = 107;
 
 class Win32DialogAccess final : public DialogAccess, public ExtractionUser {
 public:
@@ -22,8 +21,12 @@ public:
     void show_entry_name(const char* entry_name) override;
     void show_file_error(const char* caption) override;
 
+    // How many file error boxes this access has shown.
+    int file_errors_shown() const { return file_errors_shown_; }
+
 private:
     HWND dialog_;
+    int file_errors_shown_ = 0;
 };
 
 }  // namespace qarn
