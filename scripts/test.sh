@@ -3,8 +3,9 @@
 #
 #   scripts/test.sh
 #
-# Installs missing Debian packages; builds the presets native, asan, win32, win64 and fuzz;
-# runs the unit tests natively, under ASan/UBSan and as Windows programs under Wine; runs
+# Installs missing Debian packages; builds the presets native, asan, native32, win32, win64
+# and fuzz; runs the unit tests natively, under ASan/UBSan, as 32-bit Linux programs and as
+# Windows programs under Wine; runs
 # the end-to-end tests (label e2e) under Xvfb; runs every libFuzzer target for a while.
 # Stops at the first failing stage, naming it. Logs: build/logs/test/.
 #
@@ -121,6 +122,9 @@ qarn_stage "native: unit tests" run_ctest native
 
 qarn_stage "asan: build" qarn_build_preset asan
 qarn_stage "asan: unit tests" run_ctest asan
+
+qarn_stage "native32: build" qarn_build_preset native32
+qarn_stage "native32: unit tests" run_ctest native32
 
 qarn_stage "win32: build" qarn_build_preset win32
 
