@@ -45,10 +45,7 @@ Walked walk_bytes(const Bytes& bytes) {
 }
 
 test::TestEntry entry(const std::string& name, const std::string& text) {
-    test::TestEntry e;
-    e.name = name;
-    e.data = test::text_bytes(text);
-    return e;
+    return test::stored(name, text);
 }
 
 TEST(HostileArchive, EmptyAndTooShortFilesHoldNoArchive) {

@@ -13,13 +13,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-TestEntry stored(const std::string& name, const std::string& text) {
-    TestEntry e;
-    e.name = name;
-    e.data = text_bytes(text);
-    return e;
-}
-
 using ExtractRun = ExtractTest;
 
 TEST_F(ExtractRun, WritesEveryEntryWithItsBytes) {

@@ -23,20 +23,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-TestEntry stored(const std::string& name, const std::string& text) {
-    TestEntry e;
-    e.name = name;
-    e.data = text_bytes(text);
-    return e;
-}
-
-TestEntry folder_entry(const std::string& name) {
-    TestEntry e = stored(name, "");
-    e.flags = 0x80E0;
-    e.attr = 0x10;
-    return e;
-}
-
 class Silent final : public ExtractionUser {
 public:
     void show_entry_name(const char*) override {}

@@ -130,6 +130,20 @@ uint16_t old_sum(const Bytes& data) {
     return static_cast<uint16_t>(s);
 }
 
+TestEntry stored(const std::string& name, const std::string& text) {
+    TestEntry e;
+    e.name = name;
+    e.data = text_bytes(text);
+    return e;
+}
+
+TestEntry folder_entry(const std::string& name) {
+    TestEntry e = stored(name, "");
+    e.flags = 0x80E0;
+    e.attr = 0x10;
+    return e;
+}
+
 Bytes file_header_bytes(const TestEntry& e, bool old_kind) {
     const Bytes& packed = e.packed ? *e.packed : e.data;
     Bytes h;

@@ -84,6 +84,10 @@ struct ArchiveOptions {
     bool end_mark = false;         // the writer's end mark after the last entry
 };
 
+// A stored entry holding `text`, and a folder entry (flags 0xE0, attribute 0x10).
+TestEntry stored(const std::string& name, const std::string& text);
+TestEntry folder_entry(const std::string& name);
+
 Bytes build_archive(const std::vector<TestEntry>& entries, const ArchiveOptions& options = {});
 // The header bytes of one file entry (head_crc computed unless overridden).
 Bytes file_header_bytes(const TestEntry& e, bool old_kind = false);
