@@ -3,6 +3,7 @@
 
 #include "tools/commands.h"
 #include "tools/entry_format.h"
+#include "tools/pe_signature.h"
 
 namespace qarn::tools {
 namespace {
@@ -49,6 +50,9 @@ int run_list(const std::string& file) {
         std::printf(", %u header checksum mismatches", summary.header_crc_errors);
     }
     std::printf("\n");
+    // What follows the archive in a signed setup file: the certificate table.
+    if (const std::string note = describe_pe_signature(find_pe_signature(file)); !note.empty())
+        std::printf("%s\n", note.c_str());
     return kExitOk;
 }
 
