@@ -15,6 +15,8 @@ extern "C" void stub_entry() {
     // are the system's known DLLs, mapped from the system folder before this runs; every
     // later one (the system's own, loaded on the program's behalf) comes from there too.
     qarn::restrict_dll_search();
-    const int code = WinMain(GetModuleHandleA(nullptr), nullptr, GetCommandLineA(), SW_SHOWDEFAULT);
+    // The installer takes no arguments: an empty command line spares an import.
+    static char no_arguments[] = "";
+    const int code = WinMain(GetModuleHandleA(nullptr), nullptr, no_arguments, SW_SHOWDEFAULT);
     ExitProcess(static_cast<UINT>(code));
 }
