@@ -6,9 +6,17 @@
 // calls WinMain directly and ends the process with what it returns.
 #include <windows.h>
 
+#include "setup/dll_search_win32.h"
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR command_line, int show);
 
 extern "C" void stub_entry() {
-    const int code = WinMain(GetModuleHandleA(nullptr), nullptr, GetCommandLineA(), SW_SHOWDEFAULT);
+    // First of all, before any code could load a DLL by name: the DLLs the program imports
+    // are the system's known DLLs, mapped from the system folder before this runs; every
+    // later one (the system's own, loaded on the program's behalf) comes from there too.
+    qarn::restrict_dll_search();
+    // The installer takes no arguments: an empty command line spares an import.
+    static char no_arguments[] = "";
+    const int code = WinMain(GetModuleHandleA(nullptr), nullptr, no_arguments, SW_SHOWDEFAULT);
     ExitProcess(static_cast<UINT>(code));
 }

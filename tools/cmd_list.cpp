@@ -3,6 +3,7 @@
 
 #include "tools/commands.h"
 #include "tools/entry_format.h"
+#include "tools/pe_signature.h"
 
 namespace qarn::tools {
 namespace {
@@ -49,11 +50,14 @@ int run_list(const std::string& file) {
                     summary.main_header_crc_ok ? "" : " (the main header among them)");
     }
     std::printf("\n%s\n", end_mark_text(summary));
+    // What follows the archive in a signed setup file: the certificate table.
+    if (const std::string note = describe_pe_signature(find_pe_signature(file)); !note.empty())
+        std::printf("%s\n", note.c_str());
     if (result != kExtractOk) {
         std::fprintf(stderr, "mksetup: %s: %s\n", file.c_str(),
                      summary.problem != ArchiveProblem::kNone
-                         ? archive_problem_text(summary.problem)
-                         : "the first entry continues a previous volume");
+                             ? archive_problem_text(summary.problem)
+                             : "the first entry continues a previous volume");
     }
     return exit_status_for(result);
 }

@@ -1,5 +1,5 @@
 // The resources of the setup stub as built: the dialog template control by control, the
-// picture, the icon group and the manifest.
+// picture, the icon group, the manifest and the version shown in the file's properties.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -181,6 +181,64 @@ TEST_F(StubResources, TheIconGroupHoldsFourImages) {
     }
 }
 
+// The 256-colour images list only the colours they use (biClrUsed); the system must still
+// read them as 8-bit images and show each pixel in its palette colour.
+TEST_F(StubResources, The256ColourIconsShowTheirShortPalettesColours) {
+    HDC screen = GetDC(nullptr);
+    ASSERT_NE(screen, nullptr);
+    for (const int image_id : {2, 4}) {  // the group's second and fourth images
+        SCOPED_TRACE("icon image " + std::to_string(image_id));
+        auto bytes = resource(MAKEINTRESOURCEA(3), image_id);  // RT_ICON
+        ASSERT_GE(bytes.size(), sizeof(BITMAPINFOHEADER));
+        BITMAPINFOHEADER header;
+        std::memcpy(&header, bytes.data(), sizeof header);
+        ASSERT_EQ(header.biBitCount, 8);
+        ASSERT_GE(header.biClrUsed, 2u);
+        ASSERT_LE(header.biClrUsed, 256u);
+        const int size = header.biWidth;
+        const size_t stride = (static_cast<size_t>(size) + 3) & ~size_t{3};
+        const size_t and_stride = ((static_cast<size_t>(size) + 31) / 32) * 4;
+        const size_t palette_at = sizeof header;
+        const size_t pixels_at = palette_at + 4 * header.biClrUsed;
+        ASSERT_EQ(bytes.size(), pixels_at + stride * size + and_stride * size);
+
+        HICON icon = CreateIconFromResourceEx(bytes.data(), static_cast<DWORD>(bytes.size()), TRUE,
+                                              0x00030000, size, size, LR_DEFAULTCOLOR);
+        ASSERT_NE(icon, nullptr);
+        ICONINFO info{};
+        ASSERT_TRUE(GetIconInfo(icon, &info));
+        BITMAPINFO want{};
+        want.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        want.bmiHeader.biWidth = size;
+        want.bmiHeader.biHeight = size;  // bottom-up, as the icon's rows are stored
+        want.bmiHeader.biPlanes = 1;
+        want.bmiHeader.biBitCount = 32;
+        want.bmiHeader.biCompression = BI_RGB;
+        std::vector<uint32_t> shown(static_cast<size_t>(size) * size);
+        EXPECT_EQ(GetDIBits(screen, info.hbmColor, 0, size, shown.data(), &want, DIB_RGB_COLORS),
+                  size);
+        int opaque = 0;
+        for (int y = 0; y < size; ++y) {
+            for (int x = 0; x < size; ++x) {
+                const uint8_t mask = bytes[pixels_at + stride * size + and_stride * y + x / 8];
+                if (mask & (0x80 >> (x % 8))) continue;  // transparent
+                const uint8_t index = bytes[pixels_at + stride * y + x];
+                ASSERT_LT(index, header.biClrUsed);
+                uint32_t colour;
+                std::memcpy(&colour, &bytes[palette_at + 4 * index], 4);
+                EXPECT_EQ(shown[static_cast<size_t>(y) * size + x] & 0xFFFFFF, colour & 0xFFFFFF)
+                    << x << "," << y;
+                ++opaque;
+            }
+        }
+        EXPECT_GT(opaque, size * size / 4);  // the parcel covers much of the image
+        DeleteObject(info.hbmColor);
+        DeleteObject(info.hbmMask);
+        DestroyIcon(icon);
+    }
+    ReleaseDC(nullptr, screen);
+}
+
 TEST_F(StubResources, TheManifestAsksForCommonControls6OnThisProcessor) {
     const auto bytes = resource(MAKEINTRESOURCEA(24), 1);  // RT_MANIFEST
     const std::string manifest(bytes.begin(), bytes.end());
@@ -198,6 +256,52 @@ TEST_F(StubResources, TheManifestAsksForCommonControls6OnThisProcessor) {
     EXPECT_EQ(manifest.find("processorArchitecture=\"x86\"") != std::string::npos &&
                   manifest.find("processorArchitecture=\"amd64\"") != std::string::npos,
               false);
+}
+
+// What the file's properties show, read the way Windows reads it.
+std::string version_text(const std::vector<uint8_t>& block, const char* name) {
+    void* value = nullptr;
+    UINT length = 0;
+    const std::string path = std::string("\\StringFileInfo\\040904B0\\") + name;
+    if (!VerQueryValueA(block.data(), path.c_str(), &value, &length) || value == nullptr)
+        return "<missing>";
+    return std::string(static_cast<const char*>(value));
+}
+
+TEST(StubVersion, TheFilePropertiesNameTheProductAndItsVersion) {
+    const std::string path = stub_path();
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
+    ASSERT_GT(size, 0u) << path;
+    std::vector<uint8_t> block(size);
+    ASSERT_TRUE(GetFileVersionInfoA(path.c_str(), 0, size, block.data()));
+
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
+    ASSERT_GE(length, sizeof(VS_FIXEDFILEINFO));
+    EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
+    EXPECT_EQ(fixed->dwFileVersionMS, (1u << 16) | 21u);  // 1.21.0.0
+    EXPECT_EQ(fixed->dwFileVersionLS, 0u);
+    EXPECT_EQ(fixed->dwProductVersionMS, (1u << 16) | 21u);
+    EXPECT_EQ(fixed->dwProductVersionLS, 0u);
+    EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_APP));
+    EXPECT_EQ(fixed->dwFileFlags & fixed->dwFileFlagsMask, 0u);  // no debug or pre-release
+
+    EXPECT_EQ(version_text(block, "CompanyName"), "Obrelux");
+    EXPECT_EQ(version_text(block, "ProductName"), "Zentrivo");
+    EXPECT_EQ(version_text(block, "FileDescription"), "Zentrivo Setup");
+    EXPECT_EQ(version_text(block, "ProductVersion"), "1.21");
+    EXPECT_EQ(version_text(block, "FileVersion"), "1.21");
+    EXPECT_EQ(version_text(block, "OriginalFilename"), "setup.exe");
+
+    // The table the shell picks: US English, Unicode.
+    WORD* translation = nullptr;
+    ASSERT_TRUE(VerQueryValueA(block.data(), "\\VarFileInfo\\Translation",
+                               reinterpret_cast<void**>(&translation), &length));
+    ASSERT_EQ(length, 4u);
+    EXPECT_EQ(translation[0], 0x0409);
+    EXPECT_EQ(translation[1], 1200);
 }
 
 }  // namespace
