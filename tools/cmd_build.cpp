@@ -1,4 +1,4 @@
-// mksetup build DIR -o OUT [--stub FILE] [--level N]: packs a product folder into a setup
+// mksetup build DIR -o OUT [--stub FILE] [--level N] [--uninstall-list NAME]: packs a product folder into a setup
 // file, shows its progress on a terminal, and prints a summary.
 #include <unistd.h>
 
@@ -65,9 +65,10 @@ private:
 }  // namespace
 
 int run_build(const std::string& folder, const std::string& output, const std::string& stub,
-              int level) {
+              int level, const std::string& uninstall_list) {
     BuildRequest request{folder, output, std::nullopt, level};
     if (!stub.empty()) request.stub = stub;
+    request.uninstall_list = uninstall_list;
     ProgressBar bar(isatty(fileno(stderr)) != 0);
     BuildResult result;
     const bool ok = build_setup(request, &bar, result);
