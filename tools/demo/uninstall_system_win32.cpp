@@ -137,7 +137,6 @@ void add_link(Installation& inst, const std::string& link_file, bool desktop) {
 }
 
 void survey_links(Installation& inst) {
-    std::vector<std::string> programs;
     for (const int csidl : {CSIDL_COMMON_PROGRAMS, CSIDL_PROGRAMS}) {
         const std::string p = special_folder(csidl);
         if (p.empty()) continue;
