@@ -216,6 +216,33 @@ TEST_F(Uninstall, WithoutATemporaryFolderTheUninstallerGoesAtTheNextRestart) {
     EXPECT_EQ(uninstall_value("UninstallString"), "<missing>");
 }
 
+TEST_F(Uninstall, AFileInUseKeepsWhatASecondRunNeedsAndTheSecondRunFinishes) {
+    const std::string folder = kScratch + "\\In Use";
+    install(folder, true, true, true);
+    // The product's program held open without leave to delete it, as a running program is.
+    HANDLE held = CreateFileA((folder + "\\QARN.exe").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    const ConfirmedUninstall first = uninstall_with_yes(uninstall_value("UninstallString"));
+    CloseHandle(held);
+    EXPECT_TRUE(has(first.report, "Zentrivo could not be removed completely from " + folder + "."))
+        << first.report;
+    EXPECT_TRUE(has(first.report, "run the uninstaller again):\n- QARN.exe")) << first.report;
+    EXPECT_FALSE(has(first.report, "Kept:")) << first.report;
+    // Everything a second run needs is still there.
+    EXPECT_EQ(folder_entries(folder), (std::vector<std::string>{"QARN.exe", "UNINST.LST", "UnInst.exe"}));
+    EXPECT_EQ(uninstall_value("UninstallString"), folder + "\\UnInst.exe");
+    EXPECT_EQ(recorded_dir(), folder);
+    EXPECT_TRUE(exists(desktop_icon()));
+    EXPECT_EQ(folder_entries(common_group()).size(), 4u);
+
+    const ConfirmedUninstall second = uninstall_with_yes(uninstall_value("UninstallString"));
+    EXPECT_TRUE(has(second.report, "Zentrivo has been removed from " + folder + ".")) << second.report;
+    EXPECT_TRUE(has(second.report, "- 3 files and 2 folders\n")) << second.report;
+    expect_no_product_traces(folder);
+    EXPECT_FALSE(exists(folder));
+}
+
 TEST_F(Uninstall, NoChangesNothing) {
     SetupRun setup;
     ASSERT_TRUE(setup.start());
