@@ -1,5 +1,5 @@
-// mksetup build DIR -o OUT [--stub FILE] [--level N] [--uninstall-list NAME]: packs a product folder into a setup
-// file, shows its progress on a terminal, and prints a summary.
+// mksetup build DIR -o OUT [--stub FILE] [--level N] [--uninstall-list NAME]: packs a
+// product folder into a setup file, shows its progress on a terminal, and prints a summary.
 #include <unistd.h>
 
 #include <chrono>

@@ -44,8 +44,9 @@ std::string uninstall_list_name_problem(const std::string& list_name,
     if (list_name.empty()) return shown + ": the name is empty";
     if (!plain_ascii(list_name)) return shown + ": a character outside printable ASCII";
     if (list_name.find_first_of("\\/") != std::string::npos) {
-        return shown + ": a plain file name is needed (the uninstaller looks for the list in "
-                       "its own folder)";
+        return shown +
+               ": a plain file name is needed (the uninstaller looks for the list in "
+               "its own folder)";
     }
     if (list_name.size() > kMaxNameLength) return shown + ": longer than 259 characters";
     const NameRefusal refusal = check_entry_name(list_name.c_str());
@@ -56,7 +57,9 @@ std::string uninstall_list_name_problem(const std::string& list_name,
     for (const std::string& name : entry_names) {
         const std::string top = lowered(name.substr(0, name.find('\\')));
         if (top != wanted) continue;
-        if (top.size() == name.size()) return shown + ": the product has a file of that name (" + name + ")";
+        if (top.size() == name.size()) {
+            return shown + ": the product has a file of that name (" + name + ")";
+        }
         return shown + ": the product has a folder of that name (" + name + ")";
     }
     return {};

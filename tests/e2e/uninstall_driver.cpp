@@ -59,7 +59,8 @@ void list_tree(std::ostringstream& out, const std::string& title, const std::str
         const std::string relative = fs::relative(it->path(), folder, ec).string();
         std::error_code size_ec;
         const auto size = it->is_regular_file(size_ec) ? it->file_size(size_ec) : 0;
-        lines.push_back("  " + relative + (it->is_directory(size_ec) ? "\\" : " " + std::to_string(size)));
+        lines.push_back("  " + relative +
+                        (it->is_directory(size_ec) ? "\\" : " " + std::to_string(size)));
     }
     std::sort(lines.begin(), lines.end());
     for (const std::string& line : lines) out << line << "\n";
@@ -179,7 +180,8 @@ std::string system_snapshot(const std::string& folder) {
     list_tree(out, "all users' group", special_folder(CSIDL_COMMON_PROGRAMS) + "\\QARN");
     list_tree(out, "user's group", special_folder(CSIDL_PROGRAMS) + "\\QARN");
     list_tree(out, "settings home", special_folder(CSIDL_APPDATA) + "\\Obrelux");
-    out << "desktop icon: " << (exists(special_folder(CSIDL_DESKTOP) + "\\Zentrivo.lnk") ? "yes" : "no") << "\n";
+    out << "desktop icon: "
+        << (exists(special_folder(CSIDL_DESKTOP) + "\\Zentrivo.lnk") ? "yes" : "no") << "\n";
     out << "uninstaller copies:";
     for (const std::string& name : folder_entries(temp_folder())) {
         if (name.rfind("QARN-UnInst-", 0) == 0) out << " " << name;

@@ -96,9 +96,11 @@ TEST_F(Uninstall, TheEntryRemovesTheProductAndKeepsTheUsersFileAndSettings) {
     EXPECT_TRUE(has(done.report, "Zentrivo has been removed from " + folder + ".")) << done.report;
     // The files, and the settings home the installer made (left empty: the product keeps
     // its settings in its folder here).
-    EXPECT_TRUE(has(done.report, "- " + std::to_string(product_files().size()) + " files and 1 folder\n"))
+    EXPECT_TRUE(
+        has(done.report, "- " + std::to_string(product_files().size()) + " files and 1 folder\n"))
         << done.report;
-    EXPECT_TRUE(has(done.report, "- 4 shortcuts of the Start-menu group QARN, and the group")) << done.report;
+    EXPECT_TRUE(has(done.report, "- 4 shortcuts of the Start-menu group QARN, and the group"))
+        << done.report;
     EXPECT_TRUE(has(done.report, "- the desktop icon Zentrivo.lnk")) << done.report;
     EXPECT_TRUE(has(done.report, "- the entry in the list of installed programs")) << done.report;
     EXPECT_TRUE(has(done.report, "- the registry key HKEY_CURRENT_USER\\Software\\Obrelux\\QARN"))
@@ -166,22 +168,25 @@ TEST_F(Uninstall, AHostileListTouchesNothingOutsideTheFolder) {
     write_text(kScratch + "\\rooted.txt", "rooted");
     std::string list = "QARN uninstall list 1\r\n";
     for (const std::string& line : list_lines(folder + "\\UNINST.LST")) list += line + "\r\n";
-    for (const char* line : {"..\\outside.txt", "C:\\e2e\\Hostile\\absolute.txt", "\\e2e\\rooted.txt",
-                             "CON", "NUL.txt", "Help\\..\\..\\outside.txt", "..\\..\\e2e\\Hostile\\outside.txt",
-                             "C:outside.txt", "\\\\?\\C:\\e2e\\rooted.txt"}) {
+    for (const char* line :
+         {"..\\outside.txt", "C:\\e2e\\Hostile\\absolute.txt", "\\e2e\\rooted.txt", "CON",
+          "NUL.txt", "Help\\..\\..\\outside.txt", "..\\..\\e2e\\Hostile\\outside.txt",
+          "C:outside.txt", "\\\\?\\C:\\e2e\\rooted.txt"}) {
         list += std::string(line) + "\r\n";
     }
     write_text(folder + "\\UNINST.LST", list);
 
     const ConfirmedUninstall done = uninstall_with_yes(uninstall_value("UninstallString"));
     EXPECT_TRUE(has(done.report, "Zentrivo has been removed from " + folder + ".")) << done.report;
-    EXPECT_TRUE(has(done.report, "lines of the list of installed files:\n- ..\\outside.txt\n"
-                                 "- C:\\e2e\\Hostile\\absolute.txt\n- \\e2e\\rooted.txt\n- CON\n- NUL.txt\n"))
+    EXPECT_TRUE(has(done.report,
+                    "lines of the list of installed files:\n- ..\\outside.txt\n"
+                    "- C:\\e2e\\Hostile\\absolute.txt\n- \\e2e\\rooted.txt\n- CON\n- NUL.txt\n"))
         << done.report;
     EXPECT_TRUE(has(done.report, "- Help\\..\\..\\outside.txt\n- and more: 3")) << done.report;
     expect_no_product_traces(folder);
     EXPECT_FALSE(exists(folder));
-    EXPECT_EQ(file_bytes(around + "\\outside.txt"), (std::vector<uint8_t>{'b', 'e', 's', 'i', 'd', 'e'}));
+    EXPECT_EQ(file_bytes(around + "\\outside.txt"),
+              (std::vector<uint8_t>{'b', 'e', 's', 'i', 'd', 'e'}));
     EXPECT_TRUE(exists(around + "\\absolute.txt"));
     EXPECT_TRUE(exists(kScratch + "\\rooted.txt"));
     EXPECT_EQ(folder_entries(around), (std::vector<std::string>{"absolute.txt", "outside.txt"}));
@@ -200,7 +205,8 @@ TEST_F(Uninstall, WithoutATemporaryFolderTheUninstallerGoesAtTheNextRestart) {
     const UninstallBox report = run.wait_for_box(question.window);
     ASSERT_NE(report.window, nullptr);
     EXPECT_TRUE(has(report.text, "Zentrivo has been removed from " + folder + ".")) << report.text;
-    EXPECT_TRUE(has(report.text, "- " + std::to_string(product_files().size() - 1) + " files and 1 folder\n"))
+    EXPECT_TRUE(has(report.text,
+                    "- " + std::to_string(product_files().size() - 1) + " files and 1 folder\n"))
         << report.text;
     EXPECT_TRUE(has(report.text, "- UnInst.exe at the next restart of Windows")) << report.text;
     EXPECT_FALSE(has(report.text, "Kept:")) << report.text;
@@ -230,14 +236,16 @@ TEST_F(Uninstall, AFileInUseKeepsWhatASecondRunNeedsAndTheSecondRunFinishes) {
     EXPECT_TRUE(has(first.report, "run the uninstaller again):\n- QARN.exe")) << first.report;
     EXPECT_FALSE(has(first.report, "Kept:")) << first.report;
     // Everything a second run needs is still there.
-    EXPECT_EQ(folder_entries(folder), (std::vector<std::string>{"QARN.exe", "UNINST.LST", "UnInst.exe"}));
+    EXPECT_EQ(folder_entries(folder),
+              (std::vector<std::string>{"QARN.exe", "UNINST.LST", "UnInst.exe"}));
     EXPECT_EQ(uninstall_value("UninstallString"), folder + "\\UnInst.exe");
     EXPECT_EQ(recorded_dir(), folder);
     EXPECT_TRUE(exists(desktop_icon()));
     EXPECT_EQ(folder_entries(common_group()).size(), 4u);
 
     const ConfirmedUninstall second = uninstall_with_yes(uninstall_value("UninstallString"));
-    EXPECT_TRUE(has(second.report, "Zentrivo has been removed from " + folder + ".")) << second.report;
+    EXPECT_TRUE(has(second.report, "Zentrivo has been removed from " + folder + "."))
+        << second.report;
     EXPECT_TRUE(has(second.report, "- 3 files and 2 folders\n")) << second.report;
     expect_no_product_traces(folder);
     EXPECT_FALSE(exists(folder));
@@ -271,13 +279,16 @@ TEST_F(Uninstall, ASecondRunSaysThereIsNothingLeftAndChangesNothing) {
     expect_no_product_traces(folder);
 
     // The uninstaller again, from a backup, in the folder that stayed for the user's file.
-    ASSERT_TRUE(CopyFileA((product_dir() + "\\UnInst.exe").c_str(), (folder + "\\UnInst.exe").c_str(), TRUE));
+    ASSERT_TRUE(CopyFileA((product_dir() + "\\UnInst.exe").c_str(),
+                          (folder + "\\UnInst.exe").c_str(), TRUE));
     const std::string before = system_snapshot(folder);
     UninstallRun run;
     ASSERT_TRUE(run.start(folder + "\\UnInst.exe"));
     const UninstallBox box = run.wait_for_box();
     ASSERT_NE(box.window, nullptr);
-    EXPECT_EQ(box.text, "There is nothing left to remove: Zentrivo is no longer installed in\n\n    " + folder);
+    EXPECT_EQ(
+        box.text,
+        "There is nothing left to remove: Zentrivo is no longer installed in\n\n    " + folder);
     UninstallRun::answer(box, IDOK);
     EXPECT_EQ(run.wait_for_exit(), 0);
     EXPECT_EQ(system_snapshot(folder), before);
@@ -303,7 +314,8 @@ TEST_F(Uninstall, AFolderDeletedByHandLeavesNothingToStartAndNothingChanges) {
     const std::string elsewhere = kScratch + "\\Elsewhere";
     make_folder(elsewhere);
     write_text(elsewhere + "\\QARN.exe", "not the product's");
-    ASSERT_TRUE(CopyFileA((product_dir() + "\\UnInst.exe").c_str(), (elsewhere + "\\UnInst.exe").c_str(), TRUE));
+    ASSERT_TRUE(CopyFileA((product_dir() + "\\UnInst.exe").c_str(),
+                          (elsewhere + "\\UnInst.exe").c_str(), TRUE));
     const std::string elsewhere_before = system_snapshot(elsewhere);
     UninstallRun copy;
     ASSERT_TRUE(copy.start("\"" + elsewhere + "\\UnInst.exe\""));

@@ -13,7 +13,9 @@ TEST(FinishCommand, WhatIsWrittenReadsBackBlanksAndTrailingBackslashesIncluded) 
     request.language = Language::kGerman;
     request.uninstaller_path = "C:\\Program Files\\My QARN\\UnInst.exe";
     const std::string line = finish_command_line("C:\\Temp\\QARN-UnInst-0000ABCD.exe", request);
-    EXPECT_EQ(line, "\"C:\\Temp\\QARN-UnInst-0000ABCD.exe\" /finish 1A4 de C:\\Program Files\\My QARN\\UnInst.exe");
+    EXPECT_EQ(line,
+              "\"C:\\Temp\\QARN-UnInst-0000ABCD.exe\" /finish 1A4 de C:\\Program Files\\My "
+              "QARN\\UnInst.exe");
     const std::string arguments = line.substr(line.find(" /finish"));
     FinishRequest read;
     ASSERT_TRUE(parse_finish_arguments(arguments, read));

@@ -85,7 +85,8 @@ TEST_F(UninstallListBuild, ANameThatClashesOrTheInstallerRefusesWritesNothing) {
         EXPECT_FALSE(build(name)) << name;
         EXPECT_TRUE(result_.input_problem) << name;
         ASSERT_FALSE(result_.errors.empty()) << name;
-        EXPECT_NE(result_.errors[0].find(std::string("--uninstall-list ") + name), std::string::npos)
+        EXPECT_NE(result_.errors[0].find(std::string("--uninstall-list ") + name),
+                  std::string::npos)
             << result_.errors[0];
         EXPECT_FALSE(fs::exists(output())) << name;
     }

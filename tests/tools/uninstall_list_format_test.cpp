@@ -38,8 +38,8 @@ TEST(UninstallListText, WhatIsWrittenReadsBackNameForName) {
     const std::vector<std::string> names = {"QARN.exe", "Help\\deep\\x.bin", "readme.txt"};
     const UninstallList list = read_uninstall_list(uninstall_list_text(names, "UNINST.LST"));
     EXPECT_EQ(list.verdict, ListVerdict::kRead);
-    EXPECT_EQ(names_of(list),
-              (std::vector<std::string>{"QARN.exe", "Help\\deep\\x.bin", "readme.txt", "UNINST.LST"}));
+    EXPECT_EQ(names_of(list), (std::vector<std::string>{"QARN.exe", "Help\\deep\\x.bin",
+                                                        "readme.txt", "UNINST.LST"}));
     EXPECT_TRUE(list.refused.empty());
     EXPECT_EQ(list.names[0].line, 2u);
     EXPECT_EQ(list.names[3].line, 5u);
@@ -55,7 +55,8 @@ TEST(UninstallListName, APlainNameTheInstallerAcceptsAndNoEntryUses) {
               std::string::npos);
     EXPECT_NE(uninstall_list_name_problem("Help\\list.lst", entries).find("plain file name"),
               std::string::npos);
-    EXPECT_NE(uninstall_list_name_problem("a/b", entries).find("plain file name"), std::string::npos);
+    EXPECT_NE(uninstall_list_name_problem("a/b", entries).find("plain file name"),
+              std::string::npos);
     EXPECT_NE(uninstall_list_name_problem("CON.LST", entries).find("refused by the installer"),
               std::string::npos);
     EXPECT_NE(uninstall_list_name_problem("list.", entries).find("refused by the installer"),
@@ -67,9 +68,10 @@ TEST(UninstallListName, APlainNameTheInstallerAcceptsAndNoEntryUses) {
 }
 
 TEST(UninstallListReading, WithoutTheTagNothingIsUsed) {
-    for (const std::string& text :
-         {std::string(""), std::string("QARN.exe\r\n"), std::string("QARN uninstall list 2\r\nQARN.exe\r\n"),
-          std::string(" QARN uninstall list 1\r\nQARN.exe\r\n"), std::string("\r\nQARN uninstall list 1\r\nQARN.exe\r\n")}) {
+    for (const std::string& text : {std::string(""), std::string("QARN.exe\r\n"),
+                                    std::string("QARN uninstall list 2\r\nQARN.exe\r\n"),
+                                    std::string(" QARN uninstall list 1\r\nQARN.exe\r\n"),
+                                    std::string("\r\nQARN uninstall list 1\r\nQARN.exe\r\n")}) {
         const UninstallList list = read_uninstall_list(text);
         EXPECT_EQ(list.verdict, ListVerdict::kNoTag) << text;
         EXPECT_TRUE(list.names.empty()) << text;
@@ -122,7 +124,9 @@ TEST(UninstallListReading, LinesLeadingOutOfTheFolderAreRefusedOneByOne) {
 TEST(UninstallListReading, BytesOutsidePrintableAsciiAndOverlongLinesAreRefused) {
     const std::string long_name(260, 'n');
     const UninstallList list = read_uninstall_list(
-        list_of({"gr\xFC\xDF" "e.txt", std::string("tab\there"), long_name, std::string(259, 'm'), "ok.txt"}));
+        list_of({"gr\xFC\xDF"
+                 "e.txt",
+                 std::string("tab\there"), long_name, std::string(259, 'm'), "ok.txt"}));
     EXPECT_EQ(names_of(list), (std::vector<std::string>{std::string(259, 'm'), "ok.txt"}));
     ASSERT_EQ(list.refused.size(), 3u);
     EXPECT_EQ(list.refused[0].problem, ListLineProblem::kNotPlainAscii);

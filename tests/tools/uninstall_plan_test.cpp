@@ -47,7 +47,8 @@ TEST(UninstallPaths, InsideMeansBelowTheFolderWithoutClimbingBack) {
 TEST(UninstallPaths, TheUninstallCommandMustStartAProgramOfThisFolder) {
     EXPECT_TRUE(command_in_folder("C:\\Program Files\\QARN\\UnInst.exe", kFolder));
     EXPECT_TRUE(command_in_folder("\"C:\\Program Files\\QARN\\UnInst.exe\" /x", kFolder));
-    EXPECT_TRUE(command_in_folder("  c:\\program files\\qarn\\uninst.exe ", "C:\\Program Files\\QARN"));
+    EXPECT_TRUE(
+        command_in_folder("  c:\\program files\\qarn\\uninst.exe ", "C:\\Program Files\\QARN"));
     EXPECT_FALSE(command_in_folder("C:\\Other\\UnInst.exe", kFolder));
     EXPECT_FALSE(command_in_folder("C:\\Program Files\\QARN\\sub\\UnInst.exe", kFolder));
     EXPECT_FALSE(command_in_folder("C:\\Program Files\\QARN\\", kFolder));
@@ -57,10 +58,11 @@ TEST(UninstallPaths, TheUninstallCommandMustStartAProgramOfThisFolder) {
 }
 
 TEST(UninstallPlan, FilesGoFirstThenTheListThenTheUninstallerAndTheSettingsStay) {
-    const FilePlan plan = plan_files(
-        list_of({"BESTELL.HTM", "qarn.ini", "UnInst.exe", "Help\\QARN_DE.CHM", "QARN.exe", "UNINST.LST"}),
-        kFolder, "UnInst.exe");
-    EXPECT_EQ(plan.files, (std::vector<std::string>{"BESTELL.HTM", "Help\\QARN_DE.CHM", "QARN.exe"}));
+    const FilePlan plan = plan_files(list_of({"BESTELL.HTM", "qarn.ini", "UnInst.exe",
+                                              "Help\\QARN_DE.CHM", "QARN.exe", "UNINST.LST"}),
+                                     kFolder, "UnInst.exe");
+    EXPECT_EQ(plan.files,
+              (std::vector<std::string>{"BESTELL.HTM", "Help\\QARN_DE.CHM", "QARN.exe"}));
     EXPECT_TRUE(plan.lists_itself);
     EXPECT_TRUE(plan.lists_uninstaller);
     EXPECT_TRUE(plan.lists_settings);
@@ -69,8 +71,8 @@ TEST(UninstallPlan, FilesGoFirstThenTheListThenTheUninstallerAndTheSettingsStay)
 }
 
 TEST(UninstallPlan, AnUninstallerRenamedOrCopiedElsewhereIsNotInTheList) {
-    const FilePlan plan = plan_files(list_of({"QARN.exe", "UnInst.exe", "UNINST.LST"}), kFolder,
-                                     "UnInst (2).exe");
+    const FilePlan plan =
+        plan_files(list_of({"QARN.exe", "UnInst.exe", "UNINST.LST"}), kFolder, "UnInst (2).exe");
     EXPECT_FALSE(plan.lists_uninstaller);
     EXPECT_EQ(plan.files, (std::vector<std::string>{"QARN.exe", "UnInst.exe"}));
 }
@@ -79,21 +81,22 @@ TEST(UninstallPlan, FoldersAreTriedDeepestFirstEachOnce) {
     const FilePlan plan = plan_files(
         list_of({"a\\b\\c\\x.txt", "a\\y.txt", "d\\z.txt", "A\\B\\w.txt", "a\\b\\c\\e\\v.txt"}),
         kFolder, "UnInst.exe");
-    EXPECT_EQ(plan.folders,
-              (std::vector<std::string>{"a\\b\\c\\e", "a\\b\\c", "a\\b", "a", "d"}));
+    EXPECT_EQ(plan.folders, (std::vector<std::string>{"a\\b\\c\\e", "a\\b\\c", "a\\b", "a", "d"}));
     EXPECT_EQ(folders_of("a\\b\\c.txt"), (std::vector<std::string>{"a", "a\\b"}));
     EXPECT_TRUE(folders_of("c.txt").empty());
 }
 
 TEST(UninstallPlan, AHostileListRemovesNothingOutsideTheFolder) {
-    const FilePlan plan = plan_files(
-        list_of({"..\\outside.txt", "C:\\e2e\\outside.txt", "\\outside.txt", "CON", "LPT1.txt",
-                 "Help\\..\\..\\outside.txt", "QARN.exe"}),
-        kFolder, "UnInst.exe");
+    const FilePlan plan =
+        plan_files(list_of({"..\\outside.txt", "C:\\e2e\\outside.txt", "\\outside.txt", "CON",
+                            "LPT1.txt", "Help\\..\\..\\outside.txt", "QARN.exe"}),
+                   kFolder, "UnInst.exe");
     EXPECT_EQ(plan.files, std::vector<std::string>{"QARN.exe"});
     EXPECT_TRUE(plan.folders.empty());
     ASSERT_EQ(plan.refused.size(), 6u);
-    for (const RefusedListLine& line : plan.refused) EXPECT_EQ(line.problem, ListLineProblem::kNameRefused);
+    for (const RefusedListLine& line : plan.refused) {
+        EXPECT_EQ(line.problem, ListLineProblem::kNameRefused);
+    }
     EXPECT_EQ(plan.refused[0].line, 2u);
     EXPECT_EQ(plan.refused[5].line, 7u);
 }
@@ -111,7 +114,8 @@ TEST(UninstallPlan, ANameThatWouldNotFitAPathInThisFolderIsRefused) {
 }
 
 TEST(UninstallPlan, AListWithoutItsTagGivesNothingToDo) {
-    const FilePlan plan = plan_files(read_uninstall_list("QARN.exe\r\nUnInst.exe\r\n"), kFolder, "UnInst.exe");
+    const FilePlan plan =
+        plan_files(read_uninstall_list("QARN.exe\r\nUnInst.exe\r\n"), kFolder, "UnInst.exe");
     EXPECT_TRUE(plan.files.empty());
     EXPECT_FALSE(plan.lists_uninstaller);
     EXPECT_FALSE(plan.lists_itself);

@@ -42,11 +42,14 @@ TEST(UninstallQuestion, NamesTheProductAndTheFolderInEitherLanguage) {
 }
 
 TEST(UninstallQuestion, NothingLeftAndDamagedListSayWhatTheyMean) {
-    EXPECT_TRUE(has(nothing_left_text(Language::kEnglish, "C:\\QARN\\"), "There is nothing left to remove"));
+    EXPECT_TRUE(has(nothing_left_text(Language::kEnglish, "C:\\QARN\\"),
+                    "There is nothing left to remove"));
     EXPECT_TRUE(has(nothing_left_text(Language::kEnglish, "C:\\QARN\\"), "C:\\QARN"));
-    EXPECT_TRUE(has(nothing_left_text(Language::kGerman, "C:\\QARN\\"), "nichts mehr zu entfernen"));
+    EXPECT_TRUE(
+        has(nothing_left_text(Language::kGerman, "C:\\QARN\\"), "nichts mehr zu entfernen"));
     EXPECT_TRUE(has(damaged_list_text(Language::kEnglish, "C:\\QARN\\"), "Nothing was removed"));
-    EXPECT_TRUE(has(damaged_list_text(Language::kGerman, "C:\\QARN\\"), "Es wurde nichts entfernt"));
+    EXPECT_TRUE(
+        has(damaged_list_text(Language::kGerman, "C:\\QARN\\"), "Es wurde nichts entfernt"));
     EXPECT_TRUE(has(cannot_start_text(Language::kEnglish), "259"));
 }
 
@@ -89,7 +92,9 @@ TEST(UninstallReport, WhatResistedIsNamedAndTheRunCanBeRepeated) {
     const std::string text = report_text(Language::kEnglish, o);
     EXPECT_FALSE(complete(o));
     EXPECT_TRUE(has(text, "Zentrivo could not be removed completely from C:\\QARN."));
-    EXPECT_TRUE(has(text, "Not removed (is Zentrivo still running? Close it and run the uninstaller again):\n- QARN.exe\n- QARNRES.DLL"));
+    EXPECT_TRUE(has(text,
+                    "Not removed (is Zentrivo still running? Close it and run the uninstaller "
+                    "again):\n- QARN.exe\n- QARNRES.DLL"));
     EXPECT_TRUE(has(report_text(Language::kGerman, o), "nicht vollst\xE4ndig entfernt"));
 }
 
@@ -98,7 +103,9 @@ TEST(UninstallReport, RefusedLinesAreShownUpToALimitAndCounted) {
     o.refused = {"..\\outside.txt", "C:\\e2e\\abs.txt", "CON"};
     const std::string text = report_text(Language::kEnglish, o);
     EXPECT_TRUE(complete(o));
-    EXPECT_TRUE(has(text, "lines of the list of installed files:\n- ..\\outside.txt\n- C:\\e2e\\abs.txt\n- CON"));
+    EXPECT_TRUE(
+        has(text,
+            "lines of the list of installed files:\n- ..\\outside.txt\n- C:\\e2e\\abs.txt\n- CON"));
     for (int i = 0; i < 10; ++i) o.refused.push_back("x" + std::to_string(i));
     const std::string many = report_text(Language::kEnglish, o);
     EXPECT_TRUE(has(many, "- x2\n- and more: 7"));
@@ -115,7 +122,8 @@ TEST(UninstallReport, OtherInstallationsAndForeignLinksAreKeptAndSaid) {
     o.files_unknown = true;
     const std::string text = report_text(Language::kEnglish, o);
     EXPECT_FALSE(has(text, "- the entry in the list of installed programs\n"));
-    EXPECT_TRUE(has(text, "- the entry in the list of installed programs, which starts D:\\Other\\UnInst.exe"));
+    EXPECT_TRUE(has(
+        text, "- the entry in the list of installed programs, which starts D:\\Other\\UnInst.exe"));
     EXPECT_TRUE(has(text, "QARN, which names D:\\Other"));
     EXPECT_TRUE(has(text, "- 1 shortcut pointing elsewhere"));
     EXPECT_TRUE(has(report_text(Language::kGerman, o), "- 1 Verkn\xFCpfung mit anderem Ziel"));
@@ -125,14 +133,19 @@ TEST(UninstallReport, OtherInstallationsAndForeignLinksAreKeptAndSaid) {
 TEST(UninstallReport, TheUninstallerLeftForTheRestartIsSaid) {
     Outcome o = full_removal();
     o.uninstaller_at_restart = true;
-    EXPECT_TRUE(has(report_text(Language::kEnglish, o), "- UnInst.exe at the next restart of Windows"));
-    EXPECT_TRUE(has(report_text(Language::kGerman, o), "- UnInst.exe beim n\xE4" "chsten Neustart von Windows"));
+    EXPECT_TRUE(
+        has(report_text(Language::kEnglish, o), "- UnInst.exe at the next restart of Windows"));
+    EXPECT_TRUE(has(report_text(Language::kGerman, o),
+                    "- UnInst.exe beim n\xE4"
+                    "chsten Neustart von Windows"));
 }
 
 TEST(UninstallReport, TheGermanReportHasTheSameParts) {
     const std::string text = report_text(Language::kGerman, full_removal());
     EXPECT_TRUE(has(text, "Zentrivo wurde entfernt aus C:\\Program Files\\QARN"));
-    EXPECT_TRUE(has(text, "Entfernt:\n- 22 Dateien und 1 Ordner\n- 4 Verkn\xFCpfungen der Programmgruppe QARN, und die Gruppe"));
+    EXPECT_TRUE(has(text,
+                    "Entfernt:\n- 22 Dateien und 1 Ordner\n- 4 Verkn\xFCpfungen der Programmgruppe "
+                    "QARN, und die Gruppe"));
     EXPECT_TRUE(has(text, "- das Desktop-Icon Zentrivo.lnk"));
     EXPECT_TRUE(has(text, "Behalten:\n- Ihre Einstellungen: C:\\users"));
 }

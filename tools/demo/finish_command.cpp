@@ -71,8 +71,8 @@ bool parse_finish_arguments(std::string_view arguments, FinishRequest& request) 
         return false;
     }
     skip_blanks(arguments);
-    while (!arguments.empty() && (arguments.back() == ' ' || arguments.back() == '\r' ||
-                                  arguments.back() == '\n')) {
+    while (!arguments.empty() &&
+           (arguments.back() == ' ' || arguments.back() == '\r' || arguments.back() == '\n')) {
         arguments.remove_suffix(1);
     }
     if (arguments.empty() || arguments.size() > kMaxPath) return false;

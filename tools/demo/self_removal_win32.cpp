@@ -22,7 +22,9 @@ bool copy_into_temp(const std::string& source, std::string& copy, std::string& t
     for (uint32_t attempt = 0; attempt < 32; ++attempt) {
         const uint32_t number = seed + attempt * 0x9E3779B9u;
         std::string name = "QARN-UnInst-";
-        for (int shift = 28; shift >= 0; shift -= 4) name += "0123456789ABCDEF"[(number >> shift) & 0xF];
+        for (int shift = 28; shift >= 0; shift -= 4) {
+            name += "0123456789ABCDEF"[(number >> shift) & 0xF];
+        }
         copy = temp_folder + name + ".exe";
         if (copy.size() > kMaxPath) return false;
         if (CopyFileA(source.c_str(), copy.c_str(), TRUE)) return true;

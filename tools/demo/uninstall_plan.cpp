@@ -111,8 +111,9 @@ FilePlan plan_files(const UninstallList& list, std::string_view folder,
             if (seen_folders.insert(comparable(f)).second) plan.folders.push_back(std::move(f));
         }
     }
-    std::stable_sort(plan.folders.begin(), plan.folders.end(),
-                     [](const std::string& a, const std::string& b) { return depth_of(a) > depth_of(b); });
+    std::stable_sort(
+        plan.folders.begin(), plan.folders.end(),
+        [](const std::string& a, const std::string& b) { return depth_of(a) > depth_of(b); });
     std::sort(plan.refused.begin(), plan.refused.end(),
               [](const RefusedListLine& a, const RefusedListLine& b) { return a.line < b.line; });
     return plan;

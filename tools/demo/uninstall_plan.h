@@ -66,12 +66,12 @@ std::vector<std::string> folders_of(std::string_view name);
 // --- Is anything left? --------------------------------------------------------------------
 
 struct Findings {
-    bool list_read = false;      // the list is there and carries its tag
-    bool list_damaged = false;   // a file of the list's name is there but cannot be used
-    size_t files_present = 0;    // files of the plan that are there
-    bool list_listed = false;    // the list names itself
+    bool list_read = false;     // the list is there and carries its tag
+    bool list_damaged = false;  // a file of the list's name is there but cannot be used
+    size_t files_present = 0;   // files of the plan that are there
+    bool list_listed = false;   // the list names itself
     bool uninstaller_listed = false;
-    size_t links = 0;            // shortcuts that point into the folder
+    size_t links = 0;              // shortcuts that point into the folder
     bool uninstall_entry = false;  // the uninstall entry starts this folder's uninstaller
     bool user_key = false;         // the per-user record names this folder
 };

@@ -144,7 +144,9 @@ void survey_links(Installation& inst) {
         if (!is_folder(group) || same_as_any(group, inst.groups)) continue;
         inst.groups.push_back(group);
         for_each_found(group + "\\*.lnk", [&](const std::string& name, DWORD attributes) {
-            if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) add_link(inst, group + "\\" + name, false);
+            if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+                add_link(inst, group + "\\" + name, false);
+            }
         });
     }
     const std::string desktop = special_folder(CSIDL_DESKTOP);
@@ -224,7 +226,8 @@ void delete_maker_key_when_empty() {
     DWORD values = 1;
     {
         RegKey key;
-        if (RegOpenKeyExA(HKEY_CURRENT_USER, kMakerKey, 0, KEY_READ, key.receive()) != ERROR_SUCCESS) {
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, kMakerKey, 0, KEY_READ, key.receive()) !=
+            ERROR_SUCCESS) {
             return;
         }
         if (RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
@@ -411,7 +414,8 @@ Outcome remove_installation(const Installation& inst, SelfRemoval self) {
             } else {
                 o.failed.push_back(inst.uninstaller_name);
             }
-        } else if (MoveFileExA(inst.uninstaller_path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
+        } else if (MoveFileExA(inst.uninstaller_path.c_str(), nullptr,
+                               MOVEFILE_DELAY_UNTIL_REBOOT)) {
             o.uninstaller_at_restart = true;
             uninstaller_pending = true;
         } else {
@@ -437,7 +441,8 @@ Outcome remove_installation(const Installation& inst, SelfRemoval self) {
         Left left;
         count_left(inst.folder, skip, 0, left);
         o.user_files = left.files;
-        o.folder_kept = !uninstaller_pending || left.entries > 0 || is_file(inst.folder + kSettingsName);
+        o.folder_kept =
+            !uninstaller_pending || left.entries > 0 || is_file(inst.folder + kSettingsName);
     }
     o.foreign_links = inst.foreign_links;
     o.other_uninstall_entry = inst.other_uninstall_entry;

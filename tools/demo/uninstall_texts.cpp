@@ -7,7 +7,7 @@ namespace {
 // code, so no text can be read as a format.
 struct Words {
     const char* caption;
-    const char* removed_from;        // "Zentrivo has been removed from" + folder
+    const char* removed_from;  // "Zentrivo has been removed from" + folder
     const char* partly_removed_from;
     const char* removed_heading;
     const char* not_removed_heading;  // files or records that resisted
@@ -20,7 +20,7 @@ struct Words {
     const char* and_word;
     const char* shortcut;
     const char* shortcuts;
-    const char* of_group;         // "4 shortcuts" + " of the Start-menu group QARN"
+    const char* of_group;  // "4 shortcuts" + " of the Start-menu group QARN"
     const char* and_the_group;
     const char* and_both_groups;
     const char* desktop_icon;
@@ -33,10 +33,10 @@ struct Words {
     const char* that_holds_them;
     const char* the_folder;
     const char* pointing_elsewhere;
-    const char* entry_of_other;   // + the command
-    const char* key_of_other;     // + the folder
+    const char* entry_of_other;  // + the command
+    const char* key_of_other;    // + the folder
     const char* files_unknown;
-    const char* more;             // "and 3 more"
+    const char* more;  // "and 3 more"
 };
 
 constexpr Words kEnglish = {
@@ -98,7 +98,8 @@ constexpr Words kGerman = {
     "das Desktop-Icon Zentrivo.lnk",
     "der Eintrag in der Liste der installierten Programme",
     "der Registrierungsschl\xFCssel HKEY_CURRENT_USER\\Software\\Obrelux\\QARN",
-    " beim n\xE4" "chsten Neustart von Windows",
+    " beim n\xE4"
+    "chsten Neustart von Windows",
     "Ihre Einstellungen: ",
     ", die Sie angelegt haben, und der Ordner ",
     ", der sie enth\xE4lt",
@@ -109,7 +110,8 @@ constexpr Words kGerman = {
     "der Registrierungsschl\xFCssel HKEY_CURRENT_USER\\Software\\Obrelux\\QARN, der diesen "
     "Ordner nennt: ",
     "die Dateien des Programms: die Liste der installierten Dateien (UNINST.LST) fehlt oder "
-    "ist besch\xE4" "digt, daher lassen sie sich nicht von Ihren unterscheiden",
+    "ist besch\xE4"
+    "digt, daher lassen sie sich nicht von Ihren unterscheiden",
     "und weitere: ",
 };
 
@@ -124,7 +126,9 @@ void add_line(std::string& text, const std::string& line) { text += "\n- " + lin
 // Up to kNamesShown names, one a line, then how many more.
 void add_names(std::string& text, const Words& w, const std::vector<std::string>& names) {
     for (size_t i = 0; i < names.size() && i < kNamesShown; ++i) add_line(text, names[i]);
-    if (names.size() > kNamesShown) add_line(text, w.more + std::to_string(names.size() - kNamesShown));
+    if (names.size() > kNamesShown) {
+        add_line(text, w.more + std::to_string(names.size() - kNamesShown));
+    }
 }
 
 }  // namespace
@@ -158,7 +162,8 @@ std::string damaged_list_text(Language language, std::string_view folder) {
     const std::string shown = shown_folder(folder);
     if (language == Language::kGerman) {
         return "Die Liste der installierten Dateien (UNINST.LST) in\n\n    " + shown +
-               "\n\nist besch\xE4" "digt: Die Dateien von Zentrivo lassen sich nicht von Ihren "
+               "\n\nist besch\xE4"
+               "digt: Die Dateien von Zentrivo lassen sich nicht von Ihren "
                "unterscheiden. Es wurde nichts entfernt.";
     }
     return "The list of installed files (UNINST.LST) in\n\n    " + shown +
@@ -199,7 +204,9 @@ std::string report_text(Language language, const Outcome& o) {
     if (o.desktop_icon_removed) add_line(removed, w.desktop_icon);
     if (o.uninstall_entry_removed) add_line(removed, w.uninstall_entry);
     if (o.user_key_removed) add_line(removed, w.user_key);
-    if (o.uninstaller_at_restart) add_line(removed, std::string("UnInst.exe") + w.uninstaller_at_restart);
+    if (o.uninstaller_at_restart) {
+        add_line(removed, std::string("UnInst.exe") + w.uninstaller_at_restart);
+    }
     if (!removed.empty()) text += std::string("\n\n") + w.removed_heading + removed;
 
     if (!o.failed.empty()) {
@@ -221,8 +228,12 @@ std::string report_text(Language language, const Outcome& o) {
             add_line(kept, w.the_folder + shown);
         }
     }
-    if (o.foreign_links > 0) add_line(kept, count_of(o.foreign_links, w.shortcut, w.shortcuts) + w.pointing_elsewhere);
-    if (!o.other_uninstall_entry.empty()) add_line(kept, w.entry_of_other + o.other_uninstall_entry);
+    if (o.foreign_links > 0) {
+        add_line(kept, count_of(o.foreign_links, w.shortcut, w.shortcuts) + w.pointing_elsewhere);
+    }
+    if (!o.other_uninstall_entry.empty()) {
+        add_line(kept, w.entry_of_other + o.other_uninstall_entry);
+    }
     if (!o.other_user_key.empty()) add_line(kept, w.key_of_other + o.other_user_key);
     if (o.files_unknown) add_line(kept, w.files_unknown);
     if (!kept.empty()) text += std::string("\n\n") + w.kept_heading + kept;

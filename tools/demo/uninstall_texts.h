@@ -19,16 +19,16 @@ struct Outcome {
     size_t files_removed = 0;    // the list and the uninstaller included
     size_t folders_removed = 0;  // the installation's folder included
     size_t group_links_removed = 0;
-    size_t groups_removed = 0;   // Start-menu groups "QARN" removed once empty (0 to 2)
+    size_t groups_removed = 0;  // Start-menu groups "QARN" removed once empty (0 to 2)
     bool desktop_icon_removed = false;
     bool uninstall_entry_removed = false;
     bool user_key_removed = false;
     bool uninstaller_at_restart = false;  // the uninstaller's file goes at the next restart
 
     // Not removed.
-    std::vector<std::string> failed;  // files or records that could not be removed
+    std::vector<std::string> failed;   // files or records that could not be removed
     std::vector<std::string> refused;  // lines of the list that were left alone
-    bool files_unknown = false;  // the list is missing or damaged: no file was removed
+    bool files_unknown = false;        // the list is missing or damaged: no file was removed
 
     // Kept.
     std::vector<std::string> settings;  // settings files, full paths
