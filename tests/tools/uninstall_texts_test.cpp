@@ -93,8 +93,9 @@ TEST(UninstallReport, WhatResistedIsNamedAndTheRunCanBeRepeated) {
     EXPECT_FALSE(complete(o));
     EXPECT_TRUE(has(text, "Zentrivo could not be removed completely from C:\\QARN."));
     EXPECT_TRUE(has(text,
-                    "Not removed (is Zentrivo still running? Close it and run the uninstaller "
-                    "again):\n- QARN.exe\n- QARNRES.DLL"));
+                    "Not removed (is Zentrivo still running, or are administrator rights "
+                    "needed? Close it and run the uninstaller again):\n- QARN.exe\n- "
+                    "QARNRES.DLL"));
     EXPECT_TRUE(has(report_text(Language::kGerman, o), "nicht vollst\xE4ndig entfernt"));
 }
 

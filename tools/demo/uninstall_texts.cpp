@@ -44,7 +44,8 @@ constexpr Words kEnglish = {
     "Zentrivo has been removed from ",
     "Zentrivo could not be removed completely from ",
     "Removed:",
-    "Not removed (is Zentrivo still running? Close it and run the uninstaller again):",
+    "Not removed (is Zentrivo still running, or are administrator rights needed? Close it "
+    "and run the uninstaller again):",
     "Left alone, because they name nothing inside the folder, lines of the list of "
     "installed files:",
     "Kept:",
@@ -80,8 +81,8 @@ constexpr Words kGerman = {
     "Zentrivo wurde entfernt aus ",
     "Zentrivo konnte nicht vollst\xE4ndig entfernt werden aus ",
     "Entfernt:",
-    "Nicht entfernt (l\xE4uft Zentrivo noch? Beenden Sie es und starten Sie die "
-    "Deinstallation erneut):",
+    "Nicht entfernt (l\xE4uft Zentrivo noch, oder fehlen Administratorrechte? Beenden Sie es "
+    "und starten Sie die Deinstallation erneut):",
     "Nicht angetastet, weil sie nichts innerhalb des Ordners bezeichnen, Zeilen der Liste "
     "der installierten Dateien:",
     "Behalten:",
