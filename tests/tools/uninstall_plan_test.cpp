@@ -3,6 +3,8 @@
 // left, and which language it speaks.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -99,6 +101,42 @@ TEST(UninstallPlan, AHostileListRemovesNothingOutsideTheFolder) {
     }
     EXPECT_EQ(plan.refused[0].line, 2u);
     EXPECT_EQ(plan.refused[5].line, 7u);
+}
+
+// Lists pieced together from the parts that make names dangerous: whatever the reader and
+// the plan accept names a plain file below the folder, fitting a path, and each of its
+// folders lies below the folder as well.
+TEST(UninstallPlan, ListsOfDangerousPartsNeverNameAnythingOutsideTheFolder) {
+    static const char* const kParts[] = {
+        "..",   ".",  "\\",    "/",  ":",        "C:",         "\\\\",      "CON", "nul",
+        "LPT1", "a",  "Help",  " ",  "?",        "*",          "\r",        "\n",  "\r\n",
+        "\xFF", "\t", "x.txt", "~1", "QARN.INI", "UNINST.LST", "UnInst.exe"};
+    uint32_t seed = 12345;
+    auto next = [&seed] {
+        seed = seed * 1664525u + 1013904223u;
+        return seed >> 8;
+    };
+    size_t accepted = 0;
+    for (int round = 0; round < 3000; ++round) {
+        std::string text = std::string(kUninstallListTag) + "\r\n";
+        const uint32_t parts = next() % 40;
+        for (uint32_t i = 0; i < parts; ++i) text += kParts[next() % std::size(kParts)];
+        const FilePlan plan = plan_files(read_uninstall_list(text), kFolder, "UnInst.exe");
+        for (const std::string& name : plan.files) {
+            ++accepted;
+            const std::string path = std::string(kFolder) + name;
+            EXPECT_TRUE(inside_folder(path, kFolder)) << name;
+            EXPECT_LE(path.size(), kMaxPath) << name;
+            EXPECT_EQ(check_entry_name(name.c_str()), NameRefusal::kNone) << name;
+            for (const char c : name) {
+                EXPECT_TRUE(c >= 0x20 && c <= 0x7E && c != '/') << name;
+            }
+        }
+        for (const std::string& folder : plan.folders) {
+            EXPECT_TRUE(inside_folder(std::string(kFolder) + folder, kFolder)) << folder;
+        }
+    }
+    EXPECT_GT(accepted, 100u);  // the parts do make acceptable names too
 }
 
 TEST(UninstallPlan, ANameThatWouldNotFitAPathInThisFolderIsRefused) {
