@@ -11,7 +11,7 @@ if(EXISTS "${OUT}" AND NOT "${STUB}" IS_NEWER_THAN "${OUT}"
   return()
 endif()
 execute_process(
-  COMMAND "${MKSETUP}" build "${PRODUCT}" -o "${OUT}.part" --stub "${STUB}"
+  COMMAND "${MKSETUP}" build "${PRODUCT}" -o "${OUT}.part" --stub "${STUB}" --uninstall-list UNINST.LST
   RESULT_VARIABLE result
   OUTPUT_VARIABLE output
   ERROR_VARIABLE output)

@@ -13,8 +13,12 @@
 # HOME of its own under build/demo (under Xvfb when there is no display). It drives the
 # dialog as a user would (the proposed settings, OK, the success message), once on an
 # English and once on a German system, prints what was installed (files, registry values,
-# shortcuts, settings file) and saves screenshots of the dialog in build/demo. With
-# --interactive and a display, you use the dialog yourself instead.
+# shortcuts, settings file) and saves screenshots of the dialog in build/demo. On the
+# English system it then removes the product again, as the list of installed programs
+# would: a file of the user's own and the product's settings are added, the uninstall
+# entry's command runs, its question is answered Yes, and the demo prints the report and
+# what is left (the settings file and the user's file). With --interactive and a display,
+# you use the dialog yourself instead.
 #
 # QARN_VERBOSE=1 shows the build output too.
 set -euo pipefail
@@ -119,12 +123,32 @@ screenshot() {
   fi
 }
 
+# Runs the demo driver with ARGS... and takes a screenshot at each of its stops, named
+# SIGNAL/TAG-SHOT for the SHOTS given, into build/demo/setup-TAG-SHOT.png.
+driver_with_screenshots() {
+  local signal=$1 tag=$2 shots=$3 shot
+  shift 3
+  "$QARN_WINE_LOADER" "$demo_driver" "$@" </dev/null &
+  local driver_pid=$!
+  for shot in $shots; do
+    while [[ ! -e $signal/$tag-$shot ]] && kill -0 "$driver_pid" 2>/dev/null; do sleep 0.2; done
+    if [[ -e $signal/$tag-$shot ]]; then
+      sleep 0.5  # let the window finish painting
+      screenshot "$demo_dir/setup-$tag-$shot.png"
+      echo "(screenshot: build/demo/setup-$tag-$shot.png)"
+      touch "$signal/$tag-$shot.done"
+    fi
+  done
+  wait "$driver_pid"
+}
+
 # Runs setup.exe on a fresh Windows system of the given language (LC_ALL: Wine takes the
 # system language from it) and drives its dialog; TAG names the Wine prefix and the
-# screenshots. The prefix and its HOME live in build/demo/wine-TAG, so nothing lands in the
-# user's home; its Wine processes end with the run.
+# screenshots. With "uninstall" as third argument, the product is then removed again
+# through its uninstall entry. The prefix and its HOME live in build/demo/wine-TAG, so
+# nothing lands in the user's home; its Wine processes end with the run.
 installer_run() {
-  local tag=$1 locale=$2
+  local tag=$1 locale=$2 then=${3:-}
   local wine_root=$demo_dir/wine-$tag
   rm -rf "$wine_root"
   mkdir -p "$wine_root/signal"
@@ -140,18 +164,13 @@ installer_run() {
     "$QARN_WINE_LOADER" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
     "$QARN_WINE_LOADER" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 800x600 /f >/dev/null 2>&1
     "$QARN_WINESERVER" -w
-    QARN_E2E_SETUP=$setup_exe "$QARN_WINE_LOADER" "$demo_driver" drive "$wine_root/signal" "$tag" </dev/null &
-    local driver_pid=$! shot
-    for shot in dialog success; do
-      while [[ ! -e $wine_root/signal/$tag-$shot ]] && kill -0 "$driver_pid" 2>/dev/null; do sleep 0.2; done
-      if [[ -e $wine_root/signal/$tag-$shot ]]; then
-        sleep 0.5  # let the dialog finish painting
-        screenshot "$demo_dir/setup-$tag-$shot.png"
-        echo "(screenshot: build/demo/setup-$tag-$shot.png)"
-        touch "$wine_root/signal/$tag-$shot.done"
-      fi
-    done
-    wait "$driver_pid"
+    export QARN_E2E_SETUP=$setup_exe
+    driver_with_screenshots "$wine_root/signal" "$tag" "dialog success" drive "$wine_root/signal" "$tag"
+    if [[ $then == uninstall ]]; then
+      section "UnInst.exe on the English system: the uninstall entry removes what setup installed"
+      driver_with_screenshots "$wine_root/signal" "$tag-uninstall" "question report" \
+        uninstall "$wine_root/signal" "$tag-uninstall"
+    fi
   )
 }
 
@@ -205,7 +224,7 @@ else
   [[ -n ${DISPLAY:-} ]] || start_display
   rm -f "$demo_dir"/setup-*.png
   section "setup.exe on an English system: the proposed settings, OK, the success message"
-  installer_run english en_US.UTF-8
+  installer_run english en_US.UTF-8 uninstall
   section "setup.exe on a German system: German defaults and texts, and the settings file"
   installer_run german de_DE.UTF-8
 fi
@@ -217,4 +236,5 @@ if ((interactive)) && [[ -n ${DISPLAY:-} ]]; then
   echo "setup.exe: run by you; its Wine prefix is build/demo/wine-interactive."
 else
   echo "setup.exe: installed Zentrivo on an English and on a German system; screenshots in build/demo/."
+  echo "UnInst.exe: removed it again on the English system, keeping the settings file and the user's file."
 fi

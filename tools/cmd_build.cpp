@@ -1,5 +1,5 @@
-// mksetup build DIR -o OUT [--stub FILE] [--level N]: packs a product folder into a setup
-// file, shows its progress on a terminal, and prints a summary.
+// mksetup build DIR -o OUT [--stub FILE] [--level N] [--uninstall-list NAME]: packs a
+// product folder into a setup file, shows its progress on a terminal, and prints a summary.
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -64,9 +64,10 @@ private:
 }  // namespace
 
 int run_build(const std::string& folder, const std::string& output, const std::string& stub,
-              int level) {
+              int level, const std::string& uninstall_list) {
     BuildRequest request{folder, output, std::nullopt, level};
     if (!stub.empty()) request.stub = stub;
+    request.uninstall_list = uninstall_list;
     ProgressBar bar(platform::is_terminal(stderr));
     BuildResult result;
     const bool ok = build_setup(request, &bar, result);

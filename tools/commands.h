@@ -10,7 +10,7 @@ namespace qarn::tools {
 int run_list(const std::string& file);
 int run_test(const std::string& file);
 int run_build(const std::string& folder, const std::string& output, const std::string& stub,
-              int level);
+              int level, const std::string& uninstall_list);
 int run_extract(const std::string& file, const std::string& dir,
                 const std::vector<std::string>& languages);
 

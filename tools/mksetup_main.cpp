@@ -43,6 +43,10 @@ int main(int argc, char** argv) {
                                       "(without it, a bare archive is written)");
     build->add_option("--level", level, "compression, 1 (fast) to 5 (best); default 3")
         ->check(CLI::Range(1, 5));
+    std::string uninstall_list;
+    build->add_option("--uninstall-list", uninstall_list,
+                      "add the list of every entry, for the uninstaller, as the entry NAME "
+                      "(e.g. UNINST.LST)");
 
     try {
         app.parse(argc, argv);
@@ -52,6 +56,6 @@ int main(int argc, char** argv) {
     if (*list) return qarn::tools::run_list(file);
     if (*test) return qarn::tools::run_test(file);
     if (*extract) return qarn::tools::run_extract(file, dir, languages);
-    if (*build) return qarn::tools::run_build(dir, output, stub, level);
+    if (*build) return qarn::tools::run_build(dir, output, stub, level, uninstall_list);
     return qarn::tools::kExitCannotRead;
 }

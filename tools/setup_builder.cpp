@@ -13,6 +13,7 @@
 #include "pack/archive_writer.h"
 #include "tools/file_streams.h"
 #include "tools/product_folder.h"
+#include "tools/uninstall_list_entry.h"
 
 namespace qarn::tools {
 namespace fs = std::filesystem;
@@ -159,6 +160,14 @@ bool build_setup(const BuildRequest& request, BuildProgress* progress, BuildResu
     if (scan.files.empty()) return input_error(request.folder.string() + ": no files to pack");
     for (const ProductFile& f : scan.files) result.input_bytes += f.size;
     result.entries = scan.files.size();
+    UninstallListEntry list;
+    if (!request.uninstall_list.empty()) {
+        std::string problem;
+        list = make_uninstall_list_entry(request.uninstall_list, scan.files, problem);
+        if (!problem.empty()) return input_error(problem);
+        result.input_bytes += list.text.size();
+        ++result.entries;
+    }
     result.stub_bytes = stub.size();
 
     const fs::path temp = temporary_name(request.output);
@@ -196,6 +205,12 @@ bool build_setup(const BuildRequest& request, BuildProgress* progress, BuildResu
                 }
                 return fail(f.name + ": " + pack_status_text(status));
             }
+            if (outcome.method == '0') ++result.stored;
+        }
+        if (!list.name.empty()) {
+            EntryOutcome outcome{};
+            const PackStatus status = add_uninstall_list_entry(*writer, list, outcome);
+            if (status != PackStatus::kOk) return fail(list.name + ": " + pack_status_text(status));
             if (outcome.method == '0') ++result.stored;
         }
         const PackStatus ended = writer->finish();

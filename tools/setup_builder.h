@@ -25,6 +25,8 @@ struct BuildRequest {
     std::filesystem::path output;
     std::optional<std::filesystem::path> stub;
     int level;
+    // Not empty: the uninstall list under this name, added as the last entry.
+    std::string uninstall_list = {};
 };
 
 class BuildProgress {

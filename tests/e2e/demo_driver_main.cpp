@@ -1,13 +1,18 @@
 // The driver of scripts/demo.sh: runs setup.exe as a user would and reports what it
-// installed.
+// installed; then removes it again with the uninstall entry and reports what is left.
 //
-//   setup-demo-driver drive SIGNAL_DIR TAG   start setup.exe, keep the proposed settings,
-//                                            press OK, close the success message, report
-//   setup-demo-driver report                 report what an installation left behind
+//   setup-demo-driver drive SIGNAL_DIR TAG       start setup.exe, keep the proposed settings,
+//                                                press OK, close the success message, report
+//   setup-demo-driver report                     report what an installation left behind
+//   setup-demo-driver uninstall SIGNAL_DIR TAG   add a file of the user's own and the
+//                                                product's settings, run the uninstall
+//                                                entry's command, answer Yes, report what
+//                                                is left
 //
 // While driving, the driver stops twice for a screenshot: it creates SIGNAL_DIR/TAG-dialog
-// (or TAG-success) and goes on once the demo script has created the same name with ".done"
-// appended (or after 60 s). The setup file is named by QARN_E2E_SETUP.
+// (or TAG-success, TAG-question, TAG-report) and goes on once the demo script has created
+// the same name with ".done" appended (or after 60 s). The setup file is named by
+// QARN_E2E_SETUP.
 #include <windows.h>
 #include <shlobj.h>
 
@@ -16,6 +21,7 @@
 
 #include "tests/e2e/setup_driver.h"
 #include "tests/e2e/system_state.h"
+#include "tests/e2e/uninstall_driver.h"
 #include "tests/windows/windows_test_support.h"
 
 namespace qarn::e2e {
@@ -113,6 +119,85 @@ int report() {
     return 0;
 }
 
+// A message box's text, indented under its caption.
+void print_box(const char* what, const UninstallBox& box) {
+    std::printf("%s \"%s\":\n", what, box.caption.c_str());
+    std::string indented = "    ";
+    for (const char c : box.text) {
+        indented += c;
+        if (c == '\n') indented += "    ";
+    }
+    std::printf("%s\n", indented.c_str());
+}
+
+// What an uninstallation left: the folder, the shortcuts, the registry, the settings.
+void report_left(const std::string& folder, const std::string& settings) {
+    std::printf("\nWhat is left:\n");
+    std::printf("    %s: ", folder.c_str());
+    if (!exists(folder)) {
+        std::printf("gone\n");
+    } else {
+        const std::vector<std::string> names = folder_entries(folder);
+        for (size_t i = 0; i < names.size(); ++i) std::printf("%s%s", i == 0 ? "" : ", ", names[i].c_str());
+        std::printf("\n");
+    }
+    const std::string common = special_folder(CSIDL_COMMON_PROGRAMS) + "\\QARN";
+    const std::string user = special_folder(CSIDL_PROGRAMS) + "\\QARN";
+    std::printf("    Start-menu group QARN: %s\n", exists(common) || exists(user) ? "still there" : "gone");
+    std::printf("    desktop icon Zentrivo.lnk: %s\n",
+                exists(special_folder(CSIDL_DESKTOP) + "\\Zentrivo.lnk") ? "still there" : "gone");
+    std::printf("    HKEY_LOCAL_MACHINE\\...\\Uninstall\\Zentrivo: UninstallString = %s\n",
+                uninstall_value("UninstallString").c_str());
+    std::printf("    HKEY_CURRENT_USER\\Software\\Obrelux\\QARN: Dir = %s\n", recorded_dir().c_str());
+    std::printf("    settings file %s: %s\n", settings.c_str(),
+                exists(settings) ? ("kept, [QARN] Language=" + settings_language(settings)).c_str() : "gone");
+    std::string pending = pending_removals();
+    std::printf("    removed at the next restart of Windows: %s\n",
+                pending.find("QARN-UnInst-") != std::string::npos
+                    ? "the uninstaller's copy in the temporary folder"
+                    : "nothing");
+}
+
+int uninstall(const std::string& signal_dir, const std::string& tag) {
+    test::ComScope com;
+    const std::string folder = recorded_dir();
+    const std::string own_file = folder + "\\My notes.txt";
+    const std::string settings = special_folder(CSIDL_APPDATA) + "\\Obrelux\\QARN.INI";
+    write_text(own_file, "The user's own notes, kept in the product's folder.\r\n");
+    // What the product does when the user picks its language in Options > Language.
+    WritePrivateProfileStringA("QARN", "Language", "US", settings.c_str());
+    std::printf("The user adds a file of their own, %s,\n", own_file.c_str());
+    std::printf("and the product saves its settings in %s.\n\n", settings.c_str());
+
+    const std::string command = uninstall_value("UninstallString");
+    std::printf("The uninstall entry's command, started as Windows starts it: %s\n\n", command.c_str());
+    UninstallRun run;
+    if (!run.start(command)) {
+        std::printf("the command did not start (error %lu)\n", run.error());
+        return 1;
+    }
+    const UninstallBox question = run.wait_for_box();
+    if (question.window == nullptr) {
+        std::printf("the uninstaller asked nothing\n");
+        return 1;
+    }
+    print_box("The question", question);
+    pause_for_screenshot(signal_dir, tag + "-question");
+    UninstallRun::answer(question, IDYES);
+    std::printf("Yes pressed.\n\n");
+    const UninstallBox report = run.wait_for_box(question.window);
+    if (report.window == nullptr) {
+        std::printf("no report after Yes\n");
+        return 1;
+    }
+    print_box("The report", report);
+    pause_for_screenshot(signal_dir, tag + "-report");
+    UninstallRun::answer(report, IDOK);
+    UninstallRun::wait_for_end_of(report);
+    report_left(folder, settings);
+    return 0;
+}
+
 int drive(const std::string& signal_dir, const std::string& tag) {
     SetupRun run;
     if (!run.start(60000)) {
@@ -157,6 +242,10 @@ int main(int argc, char** argv) {
     if (command == "drive" && argc == 4) {
         return qarn::e2e::drive(qarn::e2e::windows_form(argv[2]), argv[3]);
     }
-    std::fprintf(stderr, "usage: setup-demo-driver drive SIGNAL_DIR TAG | report\n");
+    if (command == "uninstall" && argc == 4) {
+        return qarn::e2e::uninstall(qarn::e2e::windows_form(argv[2]), argv[3]);
+    }
+    std::fprintf(stderr,
+                 "usage: setup-demo-driver drive SIGNAL_DIR TAG | report | uninstall SIGNAL_DIR TAG\n");
     return 2;
 }

@@ -122,7 +122,7 @@ TEST_F(FullDisk, BuildOntoAFullDiskFailsAndLeavesNoSetupFile) {
     const fs::path output = disk_ / "setup.exe";
 
     const int status = run_faulty(
-        [&] { return tools::run_build(product.string(), output.string(), "", 1); }, 32 * 1024);
+        [&] { return tools::run_build(product.string(), output.string(), "", 1, ""); }, 32 * 1024);
     ASSERT_NE(status, 100) << "no fault could be set up";
     EXPECT_EQ(status, tools::kExitBuildFailed) << stderr_;
     EXPECT_NE(stderr_.find("setup.exe"), std::string::npos) << stderr_;

@@ -1,0 +1,332 @@
+// The product's uninstaller, started as Windows starts the uninstall entry's command
+// (Wine started with LC_ALL=en_US.UTF-8): it removes what setup installed and nothing else,
+// keeps the user's files and settings, refuses a hostile list line by line, and changes
+// nothing when it is answered No, run a second time, or started for a folder already gone.
+#include <shlobj.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <sstream>
+
+#include "tests/e2e/scenario.h"
+#include "tests/e2e/uninstall_driver.h"
+
+namespace qarn::e2e {
+namespace {
+
+using Uninstall = Scenario;
+
+bool has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+std::string common_group() { return special_folder(CSIDL_COMMON_PROGRAMS) + "\\QARN"; }
+std::string user_group() { return special_folder(CSIDL_PROGRAMS) + "\\QARN"; }
+std::string desktop_icon() { return special_folder(CSIDL_DESKTOP) + "\\Zentrivo.lnk"; }
+std::string settings_home() { return special_folder(CSIDL_APPDATA) + "\\Obrelux"; }
+
+// An installation with the boxes as given (true: checked), into `folder`.
+void install(const std::string& folder, bool german, bool english, bool others) {
+    SetupRun run;
+    ASSERT_TRUE(run.start());
+    run.type(kFolder, folder);
+    const struct {
+        int box;
+        bool wanted;
+    } boxes[] = {{kGerman, german}, {kEnglish, english}, {kOthers, others}};
+    for (const auto& b : boxes) {
+        if (run.checked(b.box) != b.wanted) {
+            run.click(b.box);
+            ASSERT_TRUE(wait_until([&] { return run.checked(b.box) == b.wanted; }, 5000));
+        }
+    }
+    install_and_expect_success(run);
+}
+
+// The lines of the installed uninstall list after its tag, sorted.
+std::vector<std::string> list_lines(const std::string& list_file) {
+    const std::vector<uint8_t> bytes = file_bytes(list_file);
+    std::istringstream in(std::string(bytes.begin(), bytes.end()));
+    std::vector<std::string> lines;
+    std::string line;
+    while (std::getline(in, line)) {
+        EXPECT_TRUE(!line.empty() && line.back() == '\r') << "not ended by CR LF: " << line;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+    }
+    EXPECT_FALSE(lines.empty());
+    if (lines.empty()) return lines;
+    EXPECT_EQ(lines.front(), "QARN uninstall list 1");
+    lines.erase(lines.begin());
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+void expect_no_product_traces(const std::string& folder) {
+    expect_absent(folder, product_files());
+    EXPECT_FALSE(exists(common_group()));
+    EXPECT_FALSE(exists(user_group()));
+    EXPECT_FALSE(exists(desktop_icon()));
+    EXPECT_EQ(uninstall_value("UninstallString"), "<missing>");
+    EXPECT_EQ(uninstall_value("DisplayName"), "<missing>");
+    EXPECT_EQ(test::registry_value_count(HKEY_CURRENT_USER, "Software\\Obrelux\\QARN"), -1);
+}
+
+TEST_F(Uninstall, TheEntryRemovesTheProductAndKeepsTheUsersFileAndSettings) {
+    SetupRun setup;
+    ASSERT_TRUE(setup.start());
+    const std::string folder = program_files_dir() + "\\QARN";  // the proposal, with a blank
+    install_and_expect_success(setup);
+
+    // The list names every installed file, itself included.
+    EXPECT_EQ(list_lines(folder + "\\UNINST.LST"), product_files());
+    ASSERT_TRUE(exists(desktop_icon()));
+    ASSERT_EQ(folder_entries(common_group()).size(), 4u);
+
+    // The user's own file, and the product's settings kept in its folder.
+    write_text(folder + "\\My notes.txt", "mine");
+    write_text(folder + "\\QARN.INI", "[QARN]\r\nLanguage=US\r\n");
+
+    const std::string command = uninstall_value("UninstallString");
+    ASSERT_EQ(command, folder + "\\UnInst.exe");  // unquoted, with its blank
+    const ConfirmedUninstall done = uninstall_with_yes(command);
+    EXPECT_TRUE(has(done.question, "Remove Zentrivo from the folder\n\n    " + folder + "\n\n"))
+        << done.question;
+    EXPECT_EQ(done.exit_code, 0);
+    EXPECT_TRUE(has(done.report, "Zentrivo has been removed from " + folder + ".")) << done.report;
+    // The files, and the settings home the installer made (left empty: the product keeps
+    // its settings in its folder here).
+    EXPECT_TRUE(
+        has(done.report, "- " + std::to_string(product_files().size()) + " files and 1 folder\n"))
+        << done.report;
+    EXPECT_TRUE(has(done.report, "- 4 shortcuts of the Start-menu group QARN, and the group"))
+        << done.report;
+    EXPECT_TRUE(has(done.report, "- the desktop icon Zentrivo.lnk")) << done.report;
+    EXPECT_TRUE(has(done.report, "- the entry in the list of installed programs")) << done.report;
+    EXPECT_TRUE(has(done.report, "- the registry key HKEY_CURRENT_USER\\Software\\Obrelux\\QARN"))
+        << done.report;
+    EXPECT_TRUE(has(done.report, "- your settings: " + folder + "\\QARN.INI")) << done.report;
+    EXPECT_TRUE(has(done.report, "- 1 file you added, and the folder " + folder + " that holds it"))
+        << done.report;
+
+    expect_no_product_traces(folder);
+    EXPECT_EQ(folder_entries(folder), (std::vector<std::string>{"My notes.txt", "QARN.INI"}));
+    EXPECT_EQ(settings_language(folder + "\\QARN.INI"), "US");
+    // The empty settings home the installer made goes too.
+    EXPECT_FALSE(exists(settings_home()));
+    // The copy that did the work goes at the next restart.
+    EXPECT_TRUE(has(pending_removals(), "QARN-UnInst-")) << pending_removals();
+}
+
+TEST_F(Uninstall, WithNothingOfTheUsersTheFolderGoesAndTheSettingsFileStaysInItsHome) {
+    const std::string folder = kScratch + "\\Only English";
+    install(folder, false, true, false);
+    const std::string settings = settings_home() + "\\QARN.INI";
+    ASSERT_EQ(settings_language(settings), "US");
+
+    const ConfirmedUninstall done = uninstall_with_yes(uninstall_value("UninstallString"));
+    EXPECT_TRUE(has(done.report, "Zentrivo has been removed from " + folder + ".")) << done.report;
+    EXPECT_TRUE(has(done.report, " and 1 folder\n")) << done.report;
+    EXPECT_TRUE(has(done.report, "- your settings: " + settings)) << done.report;
+    EXPECT_FALSE(has(done.report, "you added")) << done.report;
+    expect_no_product_traces(folder);
+    EXPECT_FALSE(exists(folder));
+    EXPECT_EQ(folder_entries(settings_home()), std::vector<std::string>{"QARN.INI"});
+    EXPECT_EQ(settings_language(settings), "US");
+    EXPECT_TRUE(exists(kScratch));
+}
+
+TEST_F(Uninstall, AGermanOnlyInstallationIsRemovedInGerman) {
+    const std::string folder = kScratch + "\\Nur Deutsch";
+    install(folder, true, false, false);
+    UninstallRun run;
+    ASSERT_TRUE(run.start(uninstall_value("UninstallString")));
+    const UninstallBox question = run.wait_for_box();
+    ASSERT_NE(question.window, nullptr);
+    EXPECT_EQ(question.caption, "Zentrivo deinstallieren");
+    EXPECT_TRUE(has(question.text, "Zentrivo aus dem Ordner\n\n    " + folder)) << question.text;
+    UninstallRun::answer(question, IDYES);
+    EXPECT_EQ(run.wait_for_exit(), 0);
+    const UninstallBox report = run.wait_for_box(question.window);
+    ASSERT_NE(report.window, nullptr);
+    EXPECT_EQ(report.caption, "Zentrivo deinstallieren");
+    EXPECT_TRUE(has(report.text, "Zentrivo wurde entfernt aus " + folder)) << report.text;
+    EXPECT_TRUE(has(report.text, "Behalten:\n- Ihre Einstellungen: ")) << report.text;
+    UninstallRun::answer(report, IDOK);
+    UninstallRun::wait_for_end_of(report);
+    expect_no_product_traces(folder);
+    EXPECT_FALSE(exists(folder));
+}
+
+TEST_F(Uninstall, AHostileListTouchesNothingOutsideTheFolder) {
+    const std::string around = kScratch + "\\Hostile";
+    const std::string folder = around + "\\QARN";
+    install(folder, true, true, true);
+    // Files beside and above the folder, each named by a line of the list.
+    write_text(around + "\\outside.txt", "beside");
+    write_text(around + "\\absolute.txt", "absolute");
+    write_text(kScratch + "\\rooted.txt", "rooted");
+    std::string list = "QARN uninstall list 1\r\n";
+    for (const std::string& line : list_lines(folder + "\\UNINST.LST")) list += line + "\r\n";
+    for (const char* line :
+         {"..\\outside.txt", "C:\\e2e\\Hostile\\absolute.txt", "\\e2e\\rooted.txt", "CON",
+          "NUL.txt", "Help\\..\\..\\outside.txt", "..\\..\\e2e\\Hostile\\outside.txt",
+          "C:outside.txt", "\\\\?\\C:\\e2e\\rooted.txt"}) {
+        list += std::string(line) + "\r\n";
+    }
+    write_text(folder + "\\UNINST.LST", list);
+
+    const ConfirmedUninstall done = uninstall_with_yes(uninstall_value("UninstallString"));
+    EXPECT_TRUE(has(done.report, "Zentrivo has been removed from " + folder + ".")) << done.report;
+    EXPECT_TRUE(has(done.report,
+                    "lines of the list of installed files:\n- ..\\outside.txt\n"
+                    "- C:\\e2e\\Hostile\\absolute.txt\n- \\e2e\\rooted.txt\n- CON\n- NUL.txt\n"))
+        << done.report;
+    EXPECT_TRUE(has(done.report, "- Help\\..\\..\\outside.txt\n- and more: 3")) << done.report;
+    expect_no_product_traces(folder);
+    EXPECT_FALSE(exists(folder));
+    EXPECT_EQ(file_bytes(around + "\\outside.txt"),
+              (std::vector<uint8_t>{'b', 'e', 's', 'i', 'd', 'e'}));
+    EXPECT_TRUE(exists(around + "\\absolute.txt"));
+    EXPECT_TRUE(exists(kScratch + "\\rooted.txt"));
+    EXPECT_EQ(folder_entries(around), (std::vector<std::string>{"absolute.txt", "outside.txt"}));
+}
+
+TEST_F(Uninstall, WithoutATemporaryFolderTheUninstallerGoesAtTheNextRestart) {
+    const std::string folder = kScratch + "\\No Temp";
+    install(folder, true, true, true);
+    // No copy can be made where the temporary folder is missing: the uninstaller does the
+    // work itself and leaves its own file, and the folder, to the next restart.
+    UninstallRun run;
+    ASSERT_TRUE(run.start(uninstall_value("UninstallString"), kScratch + "\\no such folder"));
+    const UninstallBox question = run.wait_for_box();
+    ASSERT_NE(question.window, nullptr);
+    UninstallRun::answer(question, IDYES);
+    const UninstallBox report = run.wait_for_box(question.window);
+    ASSERT_NE(report.window, nullptr);
+    EXPECT_TRUE(has(report.text, "Zentrivo has been removed from " + folder + ".")) << report.text;
+    EXPECT_TRUE(has(report.text,
+                    "- " + std::to_string(product_files().size() - 1) + " files and 1 folder\n"))
+        << report.text;
+    EXPECT_TRUE(has(report.text, "- UnInst.exe at the next restart of Windows")) << report.text;
+    EXPECT_FALSE(has(report.text, "Kept:")) << report.text;
+    UninstallRun::answer(report, IDOK);
+    EXPECT_EQ(run.wait_for_exit(), 0);
+
+    EXPECT_EQ(folder_entries(folder), std::vector<std::string>{"UnInst.exe"});
+    const std::string pending = pending_removals();
+    EXPECT_TRUE(has(pending, folder + "\\UnInst.exe\n")) << pending;
+    EXPECT_TRUE(has(pending, folder + "\n")) << pending;
+    EXPECT_FALSE(exists(common_group()));
+    EXPECT_FALSE(exists(desktop_icon()));
+    EXPECT_EQ(uninstall_value("UninstallString"), "<missing>");
+}
+
+TEST_F(Uninstall, AFileInUseKeepsWhatASecondRunNeedsAndTheSecondRunFinishes) {
+    const std::string folder = kScratch + "\\In Use";
+    install(folder, true, true, true);
+    // The product's program held open without leave to delete it, as a running program is.
+    HANDLE held = CreateFileA((folder + "\\QARN.exe").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    const ConfirmedUninstall first = uninstall_with_yes(uninstall_value("UninstallString"));
+    CloseHandle(held);
+    EXPECT_TRUE(has(first.report, "Zentrivo could not be removed completely from " + folder + "."))
+        << first.report;
+    EXPECT_TRUE(has(first.report, "run the uninstaller again):\n- QARN.exe")) << first.report;
+    EXPECT_FALSE(has(first.report, "Kept:")) << first.report;
+    // Everything a second run needs is still there.
+    EXPECT_EQ(folder_entries(folder),
+              (std::vector<std::string>{"QARN.exe", "UNINST.LST", "UnInst.exe"}));
+    EXPECT_EQ(uninstall_value("UninstallString"), folder + "\\UnInst.exe");
+    EXPECT_EQ(recorded_dir(), folder);
+    EXPECT_TRUE(exists(desktop_icon()));
+    EXPECT_EQ(folder_entries(common_group()).size(), 4u);
+
+    const ConfirmedUninstall second = uninstall_with_yes(uninstall_value("UninstallString"));
+    EXPECT_TRUE(has(second.report, "Zentrivo has been removed from " + folder + "."))
+        << second.report;
+    EXPECT_TRUE(has(second.report, "- 3 files and 2 folders\n")) << second.report;
+    expect_no_product_traces(folder);
+    EXPECT_FALSE(exists(folder));
+}
+
+TEST_F(Uninstall, NoChangesNothing) {
+    SetupRun setup;
+    ASSERT_TRUE(setup.start());
+    const std::string folder = program_files_dir() + "\\QARN";
+    install_and_expect_success(setup);
+    write_text(folder + "\\My notes.txt", "mine");
+    const std::string before = system_snapshot(folder);
+
+    UninstallRun run;
+    ASSERT_TRUE(run.start(uninstall_value("UninstallString")));
+    const UninstallBox question = run.wait_for_box();
+    ASSERT_NE(question.window, nullptr);
+    EXPECT_EQ(question.caption, "Zentrivo Uninstall");
+    UninstallRun::answer(question, IDNO);
+    EXPECT_EQ(run.wait_for_exit(), 1);
+    EXPECT_TRUE(UninstallRun::no_box_within(1500));
+    EXPECT_EQ(system_snapshot(folder), before);
+}
+
+TEST_F(Uninstall, ASecondRunSaysThereIsNothingLeftAndChangesNothing) {
+    const std::string folder = kScratch + "\\Twice";
+    install(folder, true, true, true);
+    write_text(folder + "\\My notes.txt", "mine");
+    const ConfirmedUninstall first = uninstall_with_yes(uninstall_value("UninstallString"));
+    ASSERT_TRUE(has(first.report, "has been removed")) << first.report;
+    expect_no_product_traces(folder);
+
+    // The uninstaller again, from a backup, in the folder that stayed for the user's file.
+    ASSERT_TRUE(CopyFileA((product_dir() + "\\UnInst.exe").c_str(),
+                          (folder + "\\UnInst.exe").c_str(), TRUE));
+    const std::string before = system_snapshot(folder);
+    UninstallRun run;
+    ASSERT_TRUE(run.start(folder + "\\UnInst.exe"));
+    const UninstallBox box = run.wait_for_box();
+    ASSERT_NE(box.window, nullptr);
+    EXPECT_EQ(
+        box.text,
+        "There is nothing left to remove: Zentrivo is no longer installed in\n\n    " + folder);
+    UninstallRun::answer(box, IDOK);
+    EXPECT_EQ(run.wait_for_exit(), 0);
+    EXPECT_EQ(system_snapshot(folder), before);
+}
+
+TEST_F(Uninstall, AFolderDeletedByHandLeavesNothingToStartAndNothingChanges) {
+    const std::string folder = kScratch + "\\Deleted";
+    install(folder, true, true, true);
+    const std::string command = uninstall_value("UninstallString");
+    // By hand: the folder with everything in it.
+    ASSERT_TRUE(std::filesystem::remove_all(folder) > 0);
+    const std::string before = system_snapshot(folder);
+
+    UninstallRun run;
+    EXPECT_FALSE(run.start(command));
+    EXPECT_TRUE(run.error() == ERROR_FILE_NOT_FOUND || run.error() == ERROR_PATH_NOT_FOUND)
+        << run.error();
+    EXPECT_TRUE(UninstallRun::no_box_within(1500));
+    EXPECT_EQ(system_snapshot(folder), before);
+
+    // A copy of the uninstaller started from another folder finds nothing of its own there,
+    // and leaves the entries that point at the deleted folder alone.
+    const std::string elsewhere = kScratch + "\\Elsewhere";
+    make_folder(elsewhere);
+    write_text(elsewhere + "\\QARN.exe", "not the product's");
+    ASSERT_TRUE(CopyFileA((product_dir() + "\\UnInst.exe").c_str(),
+                          (elsewhere + "\\UnInst.exe").c_str(), TRUE));
+    const std::string elsewhere_before = system_snapshot(elsewhere);
+    UninstallRun copy;
+    ASSERT_TRUE(copy.start("\"" + elsewhere + "\\UnInst.exe\""));
+    const UninstallBox box = copy.wait_for_box();
+    ASSERT_NE(box.window, nullptr);
+    EXPECT_TRUE(has(box.text, "There is nothing left to remove")) << box.text;
+    UninstallRun::answer(box, IDOK);
+    EXPECT_EQ(copy.wait_for_exit(), 0);
+    EXPECT_EQ(system_snapshot(elsewhere), elsewhere_before);
+    EXPECT_EQ(system_snapshot(folder), before);
+}
+
+}  // namespace
+}  // namespace qarn::e2e
