@@ -269,7 +269,8 @@ TEST_F(Faults, AnInstallationEndedByForceIsCompletedByTheNextRun) {
             },
             60000))
             << "the status line showed nothing";
-        ASSERT_FALSE(box) << "a box came before any entry was shown";
+        ASSERT_FALSE(box) << "a box came before the installation could be ended (status line: \""
+                          << shown << "\")";
         // At once: the whole installation takes well under a second under Wine, most of it
         // in the first entry.
         ASSERT_TRUE(run.kill());
