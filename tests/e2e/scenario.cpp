@@ -28,9 +28,14 @@ std::vector<std::string> files_for(bool german, bool english, bool others) {
 }
 
 void expect_installed(const std::string& folder, const std::vector<std::string>& names) {
+    expect_installed_from(product_dir(), folder, names);
+}
+
+void expect_installed_from(const std::string& product, const std::string& folder,
+                           const std::vector<std::string>& names) {
     for (const std::string& name : names) {
         const std::string installed = folder + "\\" + name;
-        const std::string original = product_dir() + "\\" + name;
+        const std::string original = product + "\\" + name;
         ASSERT_TRUE(exists(installed)) << installed;
         EXPECT_TRUE(file_bytes(installed) == file_bytes(original)) << installed;
         EXPECT_EQ(dos_time_of(installed), dos_time_of(original)) << installed;

@@ -37,6 +37,9 @@ std::vector<std::string> files_for(bool german, bool english, bool others);
 
 // Every one of `names` is in `folder` with the product's bytes and archive time.
 void expect_installed(const std::string& folder, const std::vector<std::string>& names);
+// The same for another product than the demo's, whose files are in `product`.
+void expect_installed_from(const std::string& product, const std::string& folder,
+                           const std::vector<std::string>& names);
 // None of `names` is in `folder`.
 void expect_absent(const std::string& folder, const std::vector<std::string>& names);
 

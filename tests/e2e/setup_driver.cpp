@@ -179,8 +179,9 @@ void prepare_icon_references() {
     g_information_icon = reference_icon(MB_ICONINFORMATION);
 }
 
-std::string setup_exe() { return windows_path_of(environment("QARN_E2E_SETUP")); }
-std::string product_dir() { return windows_path_of(environment("QARN_E2E_PRODUCT")); }
+std::string setup_exe() { return input_path("QARN_E2E_SETUP"); }
+std::string product_dir() { return input_path("QARN_E2E_PRODUCT"); }
+std::string input_path(const char* name) { return windows_path_of(environment(name)); }
 
 std::string window_text(HWND window) {
     char buffer[1024] = "";
@@ -202,13 +203,17 @@ SetupRun::~SetupRun() {
     CloseHandle(process_.hProcess);
 }
 
-bool SetupRun::start(DWORD timeout_ms) {
-    std::string command = "\"" + setup_exe() + "\"";
+bool SetupRun::start(DWORD timeout_ms) { return start(setup_exe(), "", timeout_ms); }
+
+bool SetupRun::start(const std::string& setup_path, const std::string& current_folder,
+                     DWORD timeout_ms) {
+    std::string command = "\"" + setup_path + "\"";
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     const ULONGLONG started = GetTickCount64();
-    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process_)) {
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        current_folder.empty() ? nullptr : current_folder.c_str(), &startup,
+                        &process_)) {
         return false;
     }
     WaitForInputIdle(process_.hProcess, timeout_ms);
@@ -229,6 +234,13 @@ std::string SetupRun::caption() const { return window_text(dialog_); }
 
 std::string SetupRun::text(int control_id) const {
     return window_text(GetDlgItem(dialog_, control_id));
+}
+
+std::string SetupRun::text_held(int control_id) const {
+    // For a window of another process, GetWindowText asks the window system, not the window.
+    char buffer[1024] = "";
+    const int length = GetWindowTextA(GetDlgItem(dialog_, control_id), buffer, sizeof buffer);
+    return std::string(buffer, length > 0 ? static_cast<size_t>(length) : 0);
 }
 
 bool SetupRun::checked(int control_id) const {
@@ -312,6 +324,15 @@ bool SetupRun::still_waiting_after(DWORD ms) {
     Sleep(ms);
     return WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT && IsWindow(dialog_) &&
            find_owned(false) == nullptr;
+}
+
+bool SetupRun::kill() {
+    if (process_.hProcess == nullptr || WaitForSingleObject(process_.hProcess, 0) != WAIT_TIMEOUT) {
+        return false;
+    }
+    const bool ended = TerminateProcess(process_.hProcess, 99) != FALSE;
+    WaitForSingleObject(process_.hProcess, 10000);
+    return ended;
 }
 
 long SetupRun::wait_for_exit(DWORD timeout_ms) {

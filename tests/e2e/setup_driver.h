@@ -13,6 +13,9 @@ namespace qarn::e2e {
 // carries.
 std::string setup_exe();
 std::string product_dir();
+// The Windows form (drive Z:) of the Unix path in environment variable `name`; empty when
+// it is not set.
+std::string input_path(const char* name);
 
 struct MessageBoxSeen {
     HWND window = nullptr;
@@ -36,11 +39,18 @@ public:
 
     // Starts setup.exe and waits until its dialog is shown. False on failure or timeout.
     bool start(DWORD timeout_ms = 20000);
+    // The same for another setup file, started in `current_folder` (empty: the driver's).
+    bool start(const std::string& setup_path, const std::string& current_folder,
+               DWORD timeout_ms = 20000);
     HWND dialog() const { return dialog_; }
     DWORD milliseconds_to_dialog() const { return to_dialog_ms_; }
 
     std::string caption() const;
     std::string text(int control_id) const;
+    // The text as the window system holds it, read without a message to the setup: its
+    // dialog answers no message while an installation runs, but its status line is set all
+    // the same.
+    std::string text_held(int control_id) const;
     bool checked(int control_id) const;
     bool visible(int control_id) const;
 
@@ -59,6 +69,11 @@ public:
 
     // True when the dialog is still there, no box open, after waiting `ms`.
     bool still_waiting_after(DWORD ms);
+    // True when the dialog owns a message box right now.
+    bool message_box_open() const { return find_owned(false) != nullptr; }
+    // Ends the setup at once (TerminateProcess), as a crash or a power cut would. False
+    // when it had ended already.
+    bool kill();
     // Waits for the process to end; its exit code, or -1 on timeout.
     long wait_for_exit(DWORD timeout_ms = 20000);
 

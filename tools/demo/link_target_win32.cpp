@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "system/win32_handles.h"
+#include "system/handles_win32.h"
 
 namespace qarn::uninstall {
 namespace {

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "system/win32_handles.h"
+#include "system/handles_win32.h"
 #include "tools/demo/finish_command.h"
 #include "tools/demo/self_removal_win32.h"
 #include "tools/demo/uninstall_system_win32.h"

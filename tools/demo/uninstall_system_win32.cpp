@@ -4,10 +4,12 @@
 #include <shlobj.h>
 
 #include "languages/language_table.h"
+#include "languages/system_language_win32.h"
+#include "system/handles_win32.h"
 #include "system/paths.h"
 #include "system/product_names.h"
 #include "system/registry_records_win32.h"
-#include "system/win32_handles.h"
+#include "system/special_folder_win32.h"
 #include "tools/demo/link_target_win32.h"
 
 namespace qarn::uninstall {
