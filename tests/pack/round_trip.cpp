@@ -214,6 +214,7 @@ Bytes write_archive(const std::vector<NamedInput>& inputs, int level, const Byte
         EXPECT_EQ(status, PackStatus::kOk) << in.name << ": " << pack_status_text(status);
         if (outcomes != nullptr) outcomes->push_back(outcome);
     }
+    EXPECT_EQ(writer->finish(), PackStatus::kOk);
     EXPECT_EQ(writer->end_offset(), out.bytes.size());
     return out.bytes;
 }
