@@ -76,90 +76,70 @@ bool readable(const fs::path& p) {
     return in.is_open() && (in.read(&c, 1) || in.eof());
 }
 
-}  // namespace
+// One file of the folder: its entry, or the reason it cannot be one (in scan.errors).
+void add_file(const fs::directory_entry& entry, const fs::path& folder, FolderScan& scan) {
+    const fs::path relative = entry.path().lexically_relative(folder);
+    const std::string shown = relative.generic_string();
+    std::error_code type_ec;
+    if (entry.is_directory(type_ec)) {
+        // Links to folders are not followed (they may loop); saying so beats leaving their
+        // files out unnoticed.
+        if (entry.is_symlink(type_ec)) {
+            scan.errors.push_back(shown + ": a link to a folder (not followed; copy the folder in)");
+        }
+        return;
+    }
+    if (!entry.is_regular_file(type_ec)) {
+        scan.errors.push_back(shown + ": not a regular file (only files can be packed)");
+        return;
+    }
+    std::string why;
+    const std::string name = entry_name_of(relative, why);
+    if (name.empty()) {
+        scan.errors.push_back(shown + ": name refused: " + why);
+        return;
+    }
+    if (name.size() >= kPathCapacity) {
+        scan.errors.push_back(shown + ": name refused: longer than 259 characters (" +
+                              std::to_string(name.size()) + ")");
+        return;
+    }
+    const NameRefusal refusal = check_entry_name(name.c_str());
+    if (refusal != NameRefusal::kNone) {
+        scan.errors.push_back(shown + ": name refused by the installer: " +
+                              name_refusal_text(refusal));
+        return;
+    }
+    if (name.size() > kNameRoomInDefaultFolder) {
+        scan.warnings.push_back(shown + ": the name has " + std::to_string(name.size()) +
+                                " characters; with the default target folder the full path "
+                                "would pass 259 characters");
+    }
+    std::error_code size_ec;
+    const uint64_t size = entry.file_size(size_ec);
+    if (size_ec) {
+        scan.errors.push_back(shown + ": cannot read the file (" + size_ec.message() + ")");
+        return;
+    }
+    if (size > kMaxEntrySize) {
+        scan.errors.push_back(shown + ": the file has 2 GB or more, which the archive format "
+                                      "cannot hold");
+        return;
+    }
+    if (!readable(entry.path())) {
+        scan.errors.push_back(shown + ": cannot read the file");
+        return;
+    }
+    std::error_code time_ec;
+    const uint32_t dos_time = dos_time_of(entry.path(), time_ec);
+    const fs::perms perms = fs::status(entry.path(), type_ec).permissions();
+    const bool read_only = !type_ec && (perms & fs::perms::owner_write) == fs::perms::none;
+    scan.files.push_back({entry.path(), name, size, read_only ? 0x21u : 0x20u, dos_time});
+}
 
-FolderScan scan_product_folder(const fs::path& folder) {
-    FolderScan scan;
-    std::error_code ec;
-    if (!fs::is_directory(folder, ec)) {
-        scan.errors.push_back(folder.string() + ": not a folder");
-        return scan;
-    }
-    fs::recursive_directory_iterator it(folder, fs::directory_options::none, ec);
-    if (ec) {
-        scan.errors.push_back(folder.string() + ": cannot read the folder (" + ec.message() + ")");
-        return scan;
-    }
-    for (; it != fs::recursive_directory_iterator(); it.increment(ec)) {
-        if (ec) {
-            scan.errors.push_back(folder.string() + ": cannot read the folder (" + ec.message() +
-                                  ")");
-            return scan;
-        }
-        const fs::directory_entry& entry = *it;
-        const fs::path relative = entry.path().lexically_relative(folder);
-        const std::string shown = relative.generic_string();
-        std::error_code type_ec;
-        if (entry.is_directory(type_ec)) {
-            // Links to folders are not followed (they may loop); saying so beats leaving
-            // their files out unnoticed.
-            if (entry.is_symlink(type_ec)) {
-                scan.errors.push_back(shown +
-                                      ": a link to a folder (not followed; copy the folder in)");
-            }
-            continue;
-        }
-        if (!entry.is_regular_file(type_ec)) {
-            scan.errors.push_back(shown + ": not a regular file (only files can be packed)");
-            continue;
-        }
-        std::string why;
-        const std::string name = entry_name_of(relative, why);
-        if (name.empty()) {
-            scan.errors.push_back(shown + ": name refused: " + why);
-            continue;
-        }
-        if (name.size() >= kPathCapacity) {
-            scan.errors.push_back(shown + ": name refused: longer than 259 characters (" +
-                                  std::to_string(name.size()) + ")");
-            continue;
-        }
-        const NameRefusal refusal = check_entry_name(name.c_str());
-        if (refusal != NameRefusal::kNone) {
-            scan.errors.push_back(shown +
-                                  ": name refused by the installer: " + name_refusal_text(refusal));
-            continue;
-        }
-        if (name.size() > kNameRoomInDefaultFolder) {
-            scan.warnings.push_back(shown + ": the name has " + std::to_string(name.size()) +
-                                    " characters; with the default target folder the full path "
-                                    "would pass 259 characters");
-        }
-        std::error_code size_ec;
-        const uint64_t size = entry.file_size(size_ec);
-        if (size_ec) {
-            scan.errors.push_back(shown + ": cannot read the file (" + size_ec.message() + ")");
-            continue;
-        }
-        if (size > kMaxEntrySize) {
-            scan.errors.push_back(shown +
-                                  ": the file has 2 GB or more, which the archive "
-                                  "format cannot hold");
-            continue;
-        }
-        if (!readable(entry.path())) {
-            scan.errors.push_back(shown + ": cannot read the file");
-            continue;
-        }
-        std::error_code time_ec;
-        const uint32_t dos_time = dos_time_of(entry.path(), time_ec);
-        const fs::perms perms = fs::status(entry.path(), type_ec).permissions();
-        const bool read_only = !type_ec && (perms & fs::perms::owner_write) == fs::perms::none;
-        scan.files.push_back({entry.path(), name, size, read_only ? 0x21u : 0x20u, dos_time});
-    }
-
-    // Windows knows no difference of letter case: two such names would be one file, and a
-    // file cannot share its name with another file's folder.
+// Windows knows no difference of letter case: two such names would be one file, and a file
+// cannot share its name with another file's folder.
+void find_name_clashes(FolderScan& scan) {
     std::map<std::string, std::string> by_lower;
     for (const ProductFile& f : scan.files) {
         const auto [at, fresh] = by_lower.emplace(lower(f.name), f.name);
@@ -179,8 +159,11 @@ FolderScan scan_product_folder(const fs::path& folder) {
             }
         }
     }
+}
 
-    std::sort(scan.files.begin(), scan.files.end(), [](const ProductFile& a, const ProductFile& b) {
+// By extension, then by name without regard to case, then by name as stored.
+void sort_in_archive_order(std::vector<ProductFile>& files) {
+    std::sort(files.begin(), files.end(), [](const ProductFile& a, const ProductFile& b) {
         const std::string ea = extension_of(a.name);
         const std::string eb = extension_of(b.name);
         if (ea != eb) return ea < eb;
@@ -189,6 +172,27 @@ FolderScan scan_product_folder(const fs::path& folder) {
         if (la != lb) return la < lb;
         return a.name < b.name;
     });
+}
+
+}  // namespace
+
+FolderScan scan_product_folder(const fs::path& folder) {
+    FolderScan scan;
+    std::error_code ec;
+    if (!fs::is_directory(folder, ec)) {
+        scan.errors.push_back(folder.string() + ": not a folder");
+        return scan;
+    }
+    fs::recursive_directory_iterator it(folder, fs::directory_options::none, ec);
+    for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        add_file(*it, folder, scan);
+    }
+    if (ec) {
+        scan.errors.push_back(folder.string() + ": cannot read the folder (" + ec.message() + ")");
+        return scan;
+    }
+    find_name_clashes(scan);
+    sort_in_archive_order(scan.files);
     std::sort(scan.errors.begin(), scan.errors.end());
     std::sort(scan.warnings.begin(), scan.warnings.end());
     return scan;

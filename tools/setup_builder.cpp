@@ -108,59 +108,61 @@ std::string check_stub(const std::vector<uint8_t>& stub) {
     return {};
 }
 
-bool build_setup(const BuildRequest& request, BuildProgress* progress, BuildResult& result) {
-    result = BuildResult{};
-    const auto started = std::chrono::steady_clock::now();
-    auto input_error = [&](const std::string& message) {
-        result.errors.push_back(message);
-        result.input_problem = true;
-        return false;
-    };
-    if (request.level < kMinLevel || request.level > kMaxLevel) {
-        return input_error("the level must be 1 to 5");
-    }
+namespace {
 
-    std::vector<uint8_t> stub;
-    if (request.stub) {
-        std::ifstream in(*request.stub, std::ios::binary);
-        if (!in.is_open()) return input_error(request.stub->string() + ": cannot read the stub");
-        in.seekg(0, std::ios::end);
-        const std::streamoff size = in.tellg();
-        if (size < 0) return input_error(request.stub->string() + ": cannot read the stub");
-        // Anything larger is refused below; reading it all first is not needed.
-        if (static_cast<uint64_t>(size) > kMaxStubSize) {
-            return input_error(request.stub->string() + ": the stub has " +
-                               offset_text(static_cast<uint64_t>(size)) +
-                               " bytes: the installer's scan reaches file offset 250,005 and "
-                               "finds an archive only behind at most 249,996 bytes");
-        }
-        in.seekg(0);
-        stub.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        if (stub.size() != static_cast<uint64_t>(size)) {
-            return input_error(request.stub->string() + ": cannot read the stub");
-        }
-        const std::string problem = check_stub(stub);
-        if (!problem.empty()) return input_error(request.stub->string() + ": " + problem);
-    }
+// What a step of the build says when it fails: the message, and whether the fault lies in
+// the build's input (the folder, the stub, a name) rather than in writing the output.
+struct StepError {
+    std::string message;
+    bool input_problem = false;
+    explicit operator bool() const { return !message.empty(); }
+};
 
+StepError input_error(std::string message) { return {std::move(message), true}; }
+StepError output_error(std::string message) { return {std::move(message), false}; }
+
+// Reads and checks the stub, when one is asked for.
+StepError read_stub(const BuildRequest& request, std::vector<uint8_t>& stub) {
+    if (!request.stub) return {};
+    const std::string shown = request.stub->string();
+    std::ifstream in(*request.stub, std::ios::binary);
+    if (!in.is_open()) return input_error(shown + ": cannot read the stub");
+    in.seekg(0, std::ios::end);
+    const std::streamoff size = in.tellg();
+    if (size < 0) return input_error(shown + ": cannot read the stub");
+    // Anything larger is refused at once; reading it all first is not needed.
+    if (static_cast<uint64_t>(size) > kMaxStubSize) {
+        return input_error(shown + ": the stub has " + offset_text(static_cast<uint64_t>(size)) +
+                           " bytes: the installer's scan reaches file offset 250,005 and "
+                           "finds an archive only behind at most 249,996 bytes");
+    }
+    in.seekg(0);
+    stub.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (stub.size() != static_cast<uint64_t>(size)) {
+        return input_error(shown + ": cannot read the stub");
+    }
+    const std::string problem = check_stub(stub);
+    if (!problem.empty()) return input_error(shown + ": " + problem);
+    return {};
+}
+
+// The entries to pack: the folder's files, and the uninstall list when one is asked for.
+StepError plan_entries(const BuildRequest& request, FolderScan& scan, UninstallListEntry& list,
+                       BuildResult& result) {
     // A setup file written into the folder would be packed into the next build's.
     if (inside(request.output, request.folder)) {
         return input_error(request.output.string() +
-                           ": the setup file must not be written into "
-                           "the product folder");
+                           ": the setup file must not be written into the product folder");
     }
-
-    FolderScan scan = scan_product_folder(request.folder);
+    scan = scan_product_folder(request.folder);
     result.warnings = scan.warnings;
     if (!scan.errors.empty()) {
         result.errors = scan.errors;
-        result.input_problem = true;
-        return false;
+        return input_error(scan.errors.front());
     }
     if (scan.files.empty()) return input_error(request.folder.string() + ": no files to pack");
     for (const ProductFile& f : scan.files) result.input_bytes += f.size;
     result.entries = scan.files.size();
-    UninstallListEntry list;
     if (!request.uninstall_list.empty()) {
         std::string problem;
         list = make_uninstall_list_entry(request.uninstall_list, scan.files, problem);
@@ -168,91 +170,129 @@ bool build_setup(const BuildRequest& request, BuildProgress* progress, BuildResu
         result.input_bytes += list.text.size();
         ++result.entries;
     }
-    result.stub_bytes = stub.size();
+    return {};
+}
 
-    const fs::path temp = temporary_name(request.output);
-    auto fail = [&](const std::string& message) {
-        result.errors.push_back(message);
-        std::error_code ec;
-        fs::remove(temp, ec);
-        return false;
-    };
-    {
-        FileArchiveOutput out(temp);
-        if (!out.is_open()) return fail(temp.string() + ": cannot create the file");
-        if (!stub.empty() && !out.write(stub.data(), stub.size())) {
-            return fail(temp.string() + ": cannot write");
-        }
-        auto writer = std::make_unique<ArchiveWriter>();
-        const PackStatus begun = writer->begin(out, stub.size(), request.level);
-        if (begun != PackStatus::kOk)
-            return fail(std::string("cannot start the archive: ") + pack_status_text(begun));
-        if (progress != nullptr) progress->on_start(result.input_bytes, scan.files.size());
-        uint64_t done = 0;
-        for (const ProductFile& f : scan.files) {
-            if (progress != nullptr) progress->on_entry(f.name);
-            FileEntryInput input(f.path, [&](uint64_t n) {
-                done += n;
-                if (progress != nullptr) progress->on_bytes(done);
-            });
-            if (!input.is_open()) return fail(f.name + ": cannot read the file");
-            EntryOutcome outcome{};
-            const EntryDescription d{f.name.c_str(), f.attributes, f.dos_time, f.size};
-            const PackStatus status = writer->add_entry(d, input, outcome);
-            if (status != PackStatus::kOk) {
-                if (status == PackStatus::kReadError || status == PackStatus::kSizeChanged) {
-                    result.input_problem = true;
-                }
-                return fail(f.name + ": " + pack_status_text(status));
-            }
-            if (outcome.method == '0') ++result.stored;
-        }
-        if (!list.name.empty()) {
-            EntryOutcome outcome{};
-            const PackStatus status = add_uninstall_list_entry(*writer, list, outcome);
-            if (status != PackStatus::kOk) return fail(list.name + ": " + pack_status_text(status));
-            if (outcome.method == '0') ++result.stored;
-        }
-        const PackStatus ended = writer->finish();
-        if (ended != PackStatus::kOk) return fail(temp.string() + ": " + pack_status_text(ended));
-        if (progress != nullptr) progress->on_finish();
-        result.output_bytes = writer->end_offset();
-        if (!out.close()) return fail(temp.string() + ": cannot write (disk full?)");
+// Writes the stub, then the archive of every planned entry, to `temp`; every write, the
+// end mark and the closing flush are checked.
+StepError write_setup_file(const fs::path& temp, const std::vector<uint8_t>& stub,
+                           const FolderScan& scan, const UninstallListEntry& list, int level,
+                           BuildProgress* progress, BuildResult& result) {
+    FileArchiveOutput out(temp);
+    if (!out.is_open()) return output_error(temp.string() + ": cannot create the file");
+    if (!stub.empty() && !out.write(stub.data(), stub.size())) {
+        return output_error(temp.string() + ": cannot write (disk full?)");
     }
+    auto writer = std::make_unique<ArchiveWriter>();
+    const PackStatus begun = writer->begin(out, stub.size(), level);
+    if (begun != PackStatus::kOk) {
+        return output_error(temp.string() + ": cannot start the archive: " +
+                            pack_status_text(begun));
+    }
+    if (progress != nullptr) progress->on_start(result.input_bytes, scan.files.size());
+    uint64_t done = 0;
+    for (const ProductFile& f : scan.files) {
+        if (progress != nullptr) progress->on_entry(f.name);
+        FileEntryInput input(f.path, [&](uint64_t n) {
+            done += n;
+            if (progress != nullptr) progress->on_bytes(done);
+        });
+        if (!input.is_open()) return input_error(f.name + ": cannot read the file");
+        EntryOutcome outcome{};
+        const EntryDescription d{f.name.c_str(), f.attributes, f.dos_time, f.size};
+        const PackStatus status = writer->add_entry(d, input, outcome);
+        if (status == PackStatus::kReadError || status == PackStatus::kSizeChanged) {
+            return input_error(f.name + ": " + pack_status_text(status));
+        }
+        if (status != PackStatus::kOk) {
+            return output_error(temp.string() + ": " + f.name + ": " + pack_status_text(status));
+        }
+        if (outcome.method == '0') ++result.stored;
+    }
+    if (!list.name.empty()) {
+        EntryOutcome outcome{};
+        const PackStatus status = add_uninstall_list_entry(*writer, list, outcome);
+        if (status != PackStatus::kOk) {
+            return output_error(temp.string() + ": " + list.name + ": " + pack_status_text(status));
+        }
+        if (outcome.method == '0') ++result.stored;
+    }
+    const PackStatus ended = writer->finish();
+    if (ended != PackStatus::kOk) return output_error(temp.string() + ": " + pack_status_text(ended));
+    if (progress != nullptr) progress->on_finish();
+    result.output_bytes = writer->end_offset();
+    if (!out.close()) return output_error(temp.string() + ": cannot write (disk full?)");
+    return {};
+}
 
-    // The test `mksetup test` makes, and the scan's verdict on where the archive is.
+// The test `mksetup test` makes, and the scan's verdict on where the archive is.
+StepError test_setup_file(const fs::path& temp, size_t stub_size, const BuildResult& result) {
     WalkCounter counter;
     RunSummary summary{};
     const int32_t tested = test_archive(temp.string().c_str(), counter, summary);
     if (tested != kExtractOk || !counter.failed.empty() || summary.entries != result.entries ||
         !summary.end_mark || summary.header_crc_errors != 0) {
-        std::string why = "the setup file failed its test";
+        std::string why = temp.string() + ": the setup file failed its test";
         if (summary.problem != ArchiveProblem::kNone) {
             why += std::string(": ") + archive_problem_text(summary.problem);
         }
         if (!summary.end_mark) why += "; the end mark is not where the archive ends";
         for (const std::string& f : counter.failed) why += "; " + f;
-        return fail(why);
+        return output_error(why);
     }
-    const int32_t expected_locate = stub.empty() ? kArchiveAtStart : kArchiveFoundByScan;
-    if (counter.info.locate_result != expected_locate ||
-        counter.info.archive_start != stub.size()) {
-        return fail(
+    const int32_t expected_locate = stub_size == 0 ? kArchiveAtStart : kArchiveFoundByScan;
+    if (counter.info.locate_result != expected_locate || counter.info.archive_start != stub_size) {
+        return output_error(
             "the installer would not find the archive where it was appended (found at offset " +
             offset_text(counter.info.archive_start) + ")");
     }
+    return {};
+}
 
+StepError put_in_place(const fs::path& temp, const fs::path& output) {
     std::error_code ec;
-    fs::rename(temp, request.output, ec);
-    if (ec) {
-        // Some systems do not replace an existing file by renaming.
-        std::error_code removed;
-        fs::remove(request.output, removed);
-        ec.clear();
-        fs::rename(temp, request.output, ec);
-        if (ec)
-            return fail(request.output.string() + ": cannot put the file in place (" +
-                        ec.message() + ")");
+    fs::rename(temp, output, ec);
+    if (!ec) return {};
+    // Some systems do not replace an existing file by renaming.
+    std::error_code removed;
+    fs::remove(output, removed);
+    ec.clear();
+    fs::rename(temp, output, ec);
+    if (!ec) return {};
+    return output_error(output.string() + ": cannot put the file in place (" + ec.message() + ")");
+}
+
+}  // namespace
+
+bool build_setup(const BuildRequest& request, BuildProgress* progress, BuildResult& result) {
+    result = BuildResult{};
+    const auto started = std::chrono::steady_clock::now();
+    auto failed = [&](const StepError& error) {
+        if (result.errors.empty() || !error.input_problem) result.errors.push_back(error.message);
+        result.input_problem = error.input_problem;
+        return false;
+    };
+    if (request.level < kMinLevel || request.level > kMaxLevel) {
+        return failed(input_error("the level must be 1 to 5"));
+    }
+
+    std::vector<uint8_t> stub;
+    FolderScan scan;
+    UninstallListEntry list;
+    if (StepError e = read_stub(request, stub)) return failed(e);
+    if (StepError e = plan_entries(request, scan, list, result)) return failed(e);
+    result.stub_bytes = stub.size();
+
+    // Written under a temporary name beside the output, and put in place only once it has
+    // passed its test: an existing file is replaced by a good one or not at all.
+    const fs::path temp = temporary_name(request.output);
+    StepError e = write_setup_file(temp, stub, scan, list, request.level, progress, result);
+    if (!e) e = test_setup_file(temp, stub.size(), result);
+    if (!e) e = put_in_place(temp, request.output);
+    if (e) {
+        std::error_code ec;
+        fs::remove(temp, ec);
+        return failed(e);
     }
     result.seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
