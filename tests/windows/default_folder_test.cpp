@@ -101,9 +101,9 @@ TEST_F(DefaultFolder, ARecordedFolderThatOkWouldRefuseIsPassedOver) {
     TempDir earlier;
     test::write_file(earlier / "QARN_US.HLP", test::text_bytes("help"));
     test::set_registry_text(HKEY_LOCAL_MACHINE, kCurrentVersion, "ProgramFilesDir", "E:\\Apps");
-    // 250 characters take the installer's own names (11 at most) but not an archive entry
-    // of 20.
-    const std::string recorded = "D:\\" + std::string(247, 'r');
+    // 247 characters take the installer's own names (11 at most: 247 + '\' + 11 = 259) but
+    // not an archive entry of 20.
+    const std::string recorded = "D:\\" + std::string(244, 'r');
     test::set_registry_text(HKEY_CURRENT_USER, "Software\\Obrelux\\QARN", "Dir", recorded);
     EXPECT_EQ(proposed(11), recorded);
     reset_language_table();
