@@ -23,9 +23,13 @@ inline constexpr uint32_t kSymShortMatch = 261;     // 261..268: length 2, short
 inline constexpr uint32_t kSymTableChange = 269;    // a table header follows
 inline constexpr uint32_t kSymLongMatch = 270;      // 270..297: length code, then a distance symbol
 
-// The longest single step of the decoder writes 260 bytes; the window is flushed whenever
-// fewer than this many bytes are free ahead of the write position.
-inline constexpr uint32_t kFlushMargin = 270;
+// The longest single step of the decoder: a long match of length code 27 with all five
+// extra bits set (224 + 3 + 31) and 2 added for a distance of 0x40000 or more, or a match at
+// a recent distance (224 + 2 + 31) with 3 added.
+inline constexpr uint32_t kLongestDecoderStep = 260;
+// The window is flushed whenever fewer than this many bytes are free ahead of the write
+// position, so that no step ever overwrites bytes not yet handed on.
+inline constexpr uint32_t kFlushMargin = kLongestDecoderStep + 10;
 
 inline constexpr uint8_t kLengthBits[28] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2,
                                             2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5};
