@@ -29,7 +29,12 @@ namespace {
 void init_decoder(UnpackState& s, bool solid) {
     s.read_pos = 0;
     s.bit_pos = 0;
-    if (solid) return;
+    if (!solid) reset_for_non_solid(s);
+}
+
+}  // namespace
+
+void reset_for_non_solid(UnpackState& s) {
     s.current_channel = 0;
     std::memset(s.old_distances, 0, sizeof s.old_distances);
     s.old_distance_count = 0;
@@ -40,6 +45,8 @@ void init_decoder(UnpackState& s, bool solid) {
     s.flush_pos = 0;
     s.write_pos = 0;
 }
+
+namespace {
 
 // Hands the bytes between flush_pos and write_pos to the writer, in window order.
 void flush_window(UnpackState& s) {
