@@ -118,9 +118,9 @@ struct BitBuffer {
         bits <<= n;
         count -= n;
     }
-    // n from 1 to 16.
+    // n from 0 to 16, without a branch on n: extra-bit counts come from tables.
     uint32_t take(uint32_t n) {
-        const auto value = static_cast<uint32_t>(bits >> (64 - n));
+        const auto value = static_cast<uint32_t>((bits >> 1) >> (63 - n)) & ((1u << n) - 1u);
         consume(n);
         return value;
     }

@@ -73,16 +73,24 @@ struct Piece16 {
 };
 
 // A match whose source lies wholly behind the write position, inside the window, with the
-// result of a byte-by-byte copy in increasing order. Exactly `length` bytes are written:
-// the bytes ahead are history that a match of nearly a window's distance may still read.
-// Pieces of up to sixteen bytes read only final bytes when the source trails the output by
-// at least the piece's size; the overlapping piece at the end rewrites a few bytes with the
-// values they hold.
+// result of a byte-by-byte copy in increasing order. Pieces of up to sixteen bytes read
+// only final bytes when the source trails the output by at least the piece's size.
+//
+// Exactly `length` bytes may change: the bytes ahead are history that a match of nearly a
+// window's distance may still read. At sixteen bytes or more of distance (nearly every
+// match) the copy goes in two whole pieces regardless of the length (most matches are
+// shorter than 32 bytes), and the up to 31 bytes it writes beyond the match are saved first
+// and put back after: a few memory operations instead of a branch on the length that the
+// processor cannot foresee. The caller leaves 32 bytes of window after the match for that.
 inline void copy_near(uint8_t* dst, uint32_t distance, uint32_t length) {
     const uint8_t* from = dst - distance;
-    if (distance >= 16 && length >= 16) {
-        for (uint32_t i = 0; i + 16 <= length; i += 16) copy_piece<Piece16>(dst + i, from + i);
-        copy_piece<Piece16>(dst + length - 16, from + length - 16);
+    if (distance >= 16) {
+        Piece16 after[2];
+        std::memcpy(after, dst + length, sizeof after);
+        copy_piece<Piece16>(dst, from);
+        copy_piece<Piece16>(dst + 16, from + 16);
+        for (uint32_t i = 32; i < length; i += 16) copy_piece<Piece16>(dst + i, from + i);
+        std::memcpy(dst + length, after, sizeof after);
     } else if (distance >= 8 && length >= 8) {
         for (uint32_t i = 0; i + 8 <= length; i += 8) copy_piece<uint64_t>(dst + i, from + i);
         copy_piece<uint64_t>(dst + length - 8, from + length - 8);
@@ -113,6 +121,12 @@ uint32_t copy_exact(uint8_t* window, uint32_t write_pos, uint32_t distance, uint
         }
     }
     uint32_t src = (write_pos + n - distance) & kWindowMask;
+    // Neither side wrapping, the source lies ahead of the output (a distance beyond the
+    // output's position), where a forward copy reads every byte before it is written.
+    if (src > write_pos + n && src + (length - n) <= kWindowSize && write_pos + length <= kWindowSize) {
+        std::memmove(window + write_pos + n, window + src, length - n);
+        return write_pos + length;
+    }
     for (; n < length; ++n) {
         window[(write_pos + n) & kWindowMask] = window[src];
         src = (src + 1) & kWindowMask;
@@ -158,7 +172,6 @@ private:
     }
     bool careful_step();
     void set_limits();
-    void match(uint32_t distance, uint32_t length);
     void store_all();
 
     UnpackState& s_;
@@ -231,68 +244,110 @@ bool EntryDecoder::careful_step() {
     return true;
 }
 
-inline void EntryDecoder::match(uint32_t distance, uint32_t length) {
-    old_distances_[distance_count_ & 3] = distance;
-    ++distance_count_;
-    last_distance_ = distance;
-    last_length_ = length;
-    if (distance - 1u < write_pos_ && write_pos_ + length <= kWindowSize) {
-        copy_near(window_ + write_pos_, distance, length);
-        write_pos_ += length;
-    } else {
-        write_pos_ = copy_exact(window_, write_pos_, distance, length, unwritten_);
+// The match history in locals of the loop (see run).
+struct History {
+    uint32_t distances[4];
+    uint32_t count;
+    uint32_t last_length;
+    uint32_t last_distance;
+
+    void enter(uint32_t distance, uint32_t length) {
+        distances[count & 3] = distance;
+        ++count;
+        last_distance = distance;
+        last_length = length;
     }
+};
+
+inline uint32_t copy_match(uint8_t* window, uint32_t write_pos, uint32_t distance,
+                           uint32_t length, bool unwritten) {
+    if (distance - 1u < write_pos && write_pos + length + 32 <= kWindowSize) {
+        copy_near(window + write_pos, distance, length);
+        return write_pos + length;
+    }
+    return copy_exact(window, write_pos, distance, length, unwritten);
 }
 
+// Every byte stored into the window may, as far as the compiler knows, change any memory
+// reached through a pointer, this record's members among them. So the loop works on local
+// copies whose addresses never leave it (the bit buffer, the write position, the history,
+// the limits), and hands them to the members only around the careful path and table
+// changes.
 void EntryDecoder::run() {
     read_limit_ = symbol_read_limit(s_);
-    const DecodeTable& literals = s_.literal_table;
+    const DecodeTable* const literals = &s_.literal_table;
+    const DecodeTable* const distances = &s_.distance_table;
+    const DecodeTable* const repeats = &s_.repeat_table;
+    uint8_t* const window = window_;
+    BitBuffer in = in_;
+    uint32_t write_pos = write_pos_;
+    uint32_t out_limit = out_limit_;
+    uint32_t next_limit = next_limit_;
+    bool unwritten = unwritten_;
+    History h{{old_distances_[0], old_distances_[1], old_distances_[2], old_distances_[3]},
+              distance_count_,
+              last_length_,
+              last_distance_};
     for (;;) {
-        in_.refill();
-        if (write_pos_ >= out_limit_ || in_.next >= next_limit_) {
-            if (!careful_step()) break;
+        in.refill();
+        if (write_pos >= out_limit || in.next >= next_limit) {
+            in_ = in;
+            write_pos_ = write_pos;
+            const bool go_on = careful_step();
+            in = in_;
+            write_pos = write_pos_;
+            if (!go_on) break;
+            out_limit = out_limit_;
+            next_limit = next_limit_;
+            unwritten = unwritten_;
         }
 
-        const uint32_t sym = in_.decode(literals);
+        const uint32_t sym = in.decode(*literals);
         if (sym < 256) {
-            window_[write_pos_++] = static_cast<uint8_t>(sym);
+            window[write_pos++] = static_cast<uint8_t>(sym);
             continue;
         }
+        uint32_t distance;
+        uint32_t length;
         if (sym >= kSymLongMatch) {
             const uint32_t k = sym - kSymLongMatch;
-            uint32_t length = kLengthBases[k] + 3u;
-            if (kLengthBits[k] != 0) length += in_.take(kLengthBits[k]);
-            const uint32_t d = in_.decode(s_.distance_table);
-            uint32_t distance = kDistanceBases[d] + 1u;
-            if (kDistanceBits[d] != 0) distance += in_.take(kDistanceBits[d]);
-            if (distance >= kFarDistance) ++length;
-            if (distance >= kMidDistance) ++length;
-            match(distance, length);
+            length = kLengthBases[k] + 3u + in.take(kLengthBits[k]);
+            const uint32_t d = in.decode(*distances);
+            distance = kDistanceBases[d] + 1u + in.take(kDistanceBits[d]);
+            length += static_cast<uint32_t>(distance >= kFarDistance) +
+                      static_cast<uint32_t>(distance >= kMidDistance);
         } else if (sym == kSymTableChange) {
-            in_.store(s_);
-            s_.write_pos = write_pos_;
+            in.store(s_);
+            s_.write_pos = write_pos;
             read_tables(s_);
-            in_.load(s_);
+            in.load(s_);
             // A damaged stream can consist of nothing but table changes; they consume bits
             // but produce nothing, so the careful path looks at the bound next.
             read_limit_ = symbol_read_limit(s_);
-            next_limit_ = 0;
+            next_limit = 0;
+            continue;
         } else if (sym == kSymRepeatLast) {
-            match(last_distance_, last_length_);
+            distance = h.last_distance;
+            length = h.last_length;
         } else if (sym < kSymShortMatch) {
-            const uint32_t distance = old_distances_[(distance_count_ - (sym - 256)) & 3];
-            const uint32_t r = in_.decode(s_.repeat_table);
-            uint32_t length = kLengthBases[r] + 2u;
-            if (kLengthBits[r] != 0) length += in_.take(kLengthBits[r]);
-            if (distance >= kFarDistance) ++length;
-            if (distance >= kMidDistance) ++length;
-            if (distance >= kNearDistance) ++length;
-            match(distance, length);
+            distance = h.distances[(h.count - (sym - 256)) & 3];
+            const uint32_t r = in.decode(*repeats);
+            length = kLengthBases[r] + 2u + in.take(kLengthBits[r]) +
+                     static_cast<uint32_t>(distance >= kFarDistance) +
+                     static_cast<uint32_t>(distance >= kMidDistance) +
+                     static_cast<uint32_t>(distance >= kNearDistance);
         } else {
             const uint32_t j = sym - kSymShortMatch;
-            match(kShortBases[j] + 1u + in_.take(kShortBits[j]), 2);
+            distance = kShortBases[j] + 1u + in.take(kShortBits[j]);
+            length = 2;
         }
+        h.enter(distance, length);
+        write_pos = copy_match(window, write_pos, distance, length, unwritten);
     }
+    for (int i = 0; i < 4; ++i) old_distances_[i] = h.distances[i];
+    distance_count_ = h.count;
+    last_length_ = h.last_length;
+    last_distance_ = h.last_distance;
     store_all();
 }
 
