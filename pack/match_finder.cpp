@@ -395,6 +395,18 @@ uint32_t MatchFinder::find(const uint8_t* buf, uint32_t pos, uint32_t end, uint3
     Search q{buf, pos, end, max_length, lowest, out, 0, 1};
     if (config_.short_tables != 0) find_short(q);
     if (config_.binary_tree != 0) {
+        // A tree walk is a chain of cache misses. The next searches' first steps can be on
+        // their way: the root of the search four positions on, and the bytes and children
+        // of the root two positions on (asked for two searches ago).
+        if (pos + 8 <= end) {
+            __builtin_prefetch(head4_.get() + head_of(spread4(buf + pos + 4)));
+            const uint32_t next_root = head4_[head_of(spread4(buf + pos + 2))];
+            if (next_root < pos) {
+                __builtin_prefetch(buf + next_root);
+                __builtin_prefetch(prev_.get() + next_root);
+                __builtin_prefetch(larger_.get() + next_root);
+            }
+        }
         tree_insert(buf, pos, end, &q);
         ++next_insert_;
     } else if (config_.bucket_ways != 0) {
