@@ -12,7 +12,15 @@ inline constexpr uint32_t kScanBufferSize = 250000;
 inline constexpr uint32_t kScanReadSize = kScanBufferSize - 1;
 inline constexpr uint32_t kScanLastOffset = 7 + kScanReadSize - 1;  // 250,005
 
-inline constexpr uint8_t kMarker[7] = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00};
+// The marker is stored with three zero bytes after it: the scan wants the main-header type
+// 0x73 two bytes after a marker, so the program's own copy can never pass for an archive,
+// whatever the linker places behind it.
+struct StoredMarker {
+    uint8_t bytes[7];
+    uint8_t guard[3];
+};
+inline constexpr StoredMarker kStoredMarker = {{0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00}, {0, 0, 0}};
+inline constexpr const uint8_t (&kMarker)[7] = kStoredMarker.bytes;
 inline constexpr uint8_t kOldMarker[4] = {0x52, 0x45, 0x7E, 0x5E};    // "RE~^"
 inline constexpr uint8_t kOldSfxSignature[4] = {0x52, 0x53, 0x46, 0x58};  // "RSFX" at offset 28
 

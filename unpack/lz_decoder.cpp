@@ -91,17 +91,25 @@ inline void copy_near(uint8_t* dst, uint32_t distance, uint32_t length) {
         copy_piece<Piece16>(dst + 16, from + 16);
         for (uint32_t i = 32; i < length; i += 16) copy_piece<Piece16>(dst + i, from + i);
         std::memcpy(dst + length, after, sizeof after);
-    } else if (distance >= 8 && length >= 8) {
+        return;
+    }
+#if !defined(__OPTIMIZE_SIZE__)  // the installer, built for size, copies the rest bytewise
+    if (distance >= 8 && length >= 8) {
         for (uint32_t i = 0; i + 8 <= length; i += 8) copy_piece<uint64_t>(dst + i, from + i);
         copy_piece<uint64_t>(dst + length - 8, from + length - 8);
-    } else if (distance >= 4 && length >= 4) {
+        return;
+    }
+    if (distance >= 4 && length >= 4) {
         for (uint32_t i = 0; i + 4 <= length; i += 4) copy_piece<uint32_t>(dst + i, from + i);
         copy_piece<uint32_t>(dst + length - 4, from + length - 4);
-    } else if (distance == 1) {
-        std::memset(dst, *from, length);  // a run of one byte
-    } else {
-        for (uint32_t n = 0; n < length; ++n) dst[n] = from[n];
+        return;
     }
+    if (distance == 1) {
+        std::memset(dst, *from, length);  // a run of one byte
+        return;
+    }
+#endif
+    for (uint32_t n = 0; n < length; ++n) dst[n] = from[n];
 }
 
 // Any match, byte by byte as the format defines it: both positions wrap at the window's end,
@@ -121,12 +129,14 @@ uint32_t copy_exact(uint8_t* window, uint32_t write_pos, uint32_t distance, uint
         }
     }
     uint32_t src = (write_pos + n - distance) & kWindowMask;
+#if !defined(__OPTIMIZE_SIZE__)
     // Neither side wrapping, the source lies ahead of the output (a distance beyond the
     // output's position), where a forward copy reads every byte before it is written.
     if (src > write_pos + n && src + (length - n) <= kWindowSize && write_pos + length <= kWindowSize) {
         std::memmove(window + write_pos + n, window + src, length - n);
         return write_pos + length;
     }
+#endif
     for (; n < length; ++n) {
         window[(write_pos + n) & kWindowMask] = window[src];
         src = (src + 1) & kWindowMask;
