@@ -236,7 +236,7 @@ void MatchFinder::skip_up_to(uint32_t pos) {
     while (next_insert_ < pos) prev_[next_insert_++] = kSkipped;
 }
 
-void MatchFinder::Search::consider(uint32_t cand, uint32_t max_distance) {
+inline void MatchFinder::Search::consider(uint32_t cand, uint32_t max_distance) {
     const uint8_t* cur = buf + pos;
     if (cand >= pos || cand < lowest || pos - cand > max_distance) return;
     if (buf[cand + best] != cur[best]) return;
@@ -248,7 +248,7 @@ void MatchFinder::Search::consider(uint32_t cand, uint32_t max_distance) {
 }
 
 // The nearest two- and three-byte repeats: only near ones can be coded at those lengths.
-void MatchFinder::find_short(Search& q) {
+inline void MatchFinder::find_short(Search& q) {
     const uint8_t* cur = q.buf + q.pos;
     uint16_t& at2 = head2_[hash2(cur)];
     uint16_t& at3 = head3_[hash3(cur)];
@@ -258,7 +258,7 @@ void MatchFinder::find_short(Search& q) {
     at3 = static_cast<uint16_t>(q.pos);
 }
 
-void MatchFinder::find_in_buckets(Search& q, uint64_t spread) {
+inline void MatchFinder::find_in_buckets(Search& q, uint64_t spread) {
     const uint8_t* cur = q.buf + q.pos;
     const uint32_t* head = head4_.get() + size_t{head_of(spread)} * config_.bucket_ways;
     // The candidates' bytes lie far apart in a large window: ask for all of them at once,
@@ -305,7 +305,7 @@ void MatchFinder::find_in_buckets(Search& q, uint64_t spread) {
     }
 }
 
-void MatchFinder::find_in_chain(Search& q, uint64_t spread) {
+inline void MatchFinder::find_in_chain(Search& q, uint64_t spread) {
     const uint8_t* cur = q.buf + q.pos;
     const uint32_t word = load32(cur);
     uint32_t& head = head4_[head_of(spread)];

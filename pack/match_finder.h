@@ -109,11 +109,12 @@ private:
         Match* out;
         uint32_t count;
         uint32_t best;
-        void consider(uint32_t cand, uint32_t max_distance);
+        [[gnu::always_inline]] void consider(uint32_t cand, uint32_t max_distance);
     };
-    void find_short(Search& q);
-    void find_in_buckets(Search& q, uint64_t spread);
-    void find_in_chain(Search& q, uint64_t spread);
+    // Inlined into find: the search's state then stays in registers.
+    [[gnu::always_inline]] void find_short(Search& q);
+    [[gnu::always_inline]] void find_in_buckets(Search& q, uint64_t spread);
+    [[gnu::always_inline]] void find_in_chain(Search& q, uint64_t spread);
     // Inserts `p` into its tree; with `q`, also records the matches the walk meets.
     void tree_insert(const uint8_t* buf, uint32_t p, uint32_t end, Search* q);
     void rebuild_trees(const uint8_t* buf, uint32_t from);
