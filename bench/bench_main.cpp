@@ -403,10 +403,10 @@ void bench_corpus(const std::vector<CorpusFile>& files, const std::string& list)
     target("level 5 packing speed / zlib -6's", "speed_l5_vs_zlib6",
            best.pack_time > 0 ? best.zlib6_time / best.pack_time : 0, kPackSpeedRatio, true, 3);
     target("decode + CRC / zlib inflate + crc32", "decode_l5_vs_inflate",
-           best.decode_time > 0 ? best.inflate_time / best.decode_time : 0, kInflateRatio, true, 2);
+           best.decode_time > 0 ? best.inflate_time / best.decode_time : 0, kInflateRatio, true, 3);
     target("decode + CRC / libdeflate + its crc32", "decode_l5_vs_libdeflate",
            best.decode_time > 0 ? best.libdeflate_time / best.decode_time : 0, kLibdeflateRatio,
-           true, 2);
+           true, 3);
     target("level 5 compression memory (MB)", "", mb(best.pack_mem.added),
            kMaxPackMemoryMb, false, 1);
 }
