@@ -44,7 +44,7 @@ LevelSettings settings_for_level(int level) {
                 .optimal = false,
                 .optimal_passes = 0};
         case 5:  // binary trees, optimal parsing
-            return {.finder = {.hash_bits = 20,
+            return {.finder = {.hash_bits = 18,
                                .chain_depth = 48,
                                .nice_length = 96,
                                .bucket_ways = 0,
