@@ -16,7 +16,16 @@
 
 namespace qarn {
 
-inline constexpr uint8_t kMarker[7] = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00};  // "Rar!" 1A 07 00
+// The marker, "Rar!" 1A 07 00. It is stored with three zero bytes after it: the installer's
+// scan wants the main-header type 0x73 two bytes after a marker, so the program's own copy
+// can never pass for an archive, whatever the linker places behind it.
+struct StoredMarker {
+    uint8_t bytes[7];
+    uint8_t guard[3];
+};
+inline constexpr StoredMarker kStoredMarker = {{0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00},
+                                               {0, 0, 0}};
+inline constexpr const uint8_t (&kMarker)[7] = kStoredMarker.bytes;
 inline constexpr uint8_t kOldMarker[4] = {0x52, 0x45, 0x7E, 0x5E};                // "RE~^"
 inline constexpr uint8_t kOldSfxSignature[4] = {0x52, 0x53, 0x46, 0x58};          // "RSFX"
 inline constexpr uint32_t kMarkerBytes = sizeof kMarker;

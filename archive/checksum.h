@@ -9,13 +9,19 @@ namespace qarn {
 enum ArchiveKind : uint32_t { kKindUnknown = 0, kKindOld = 1, kKindNew = 2 };
 
 // slice[0] is the byte-wise table; tables 1 to 15 extend it so that sixteen bytes are
-// folded per step (slicing by sixteen), which keeps the checksum a small share of decoding
-// time. Built at run time, once per extraction run: nothing of it is in the program image.
+// folded per step (slicing by sixteen). Built at run time, once per extraction run: nothing
+// of it is in the program image. Where the processor multiplies without carries
+// (PCLMULQDQ, asked of the processor when the table is built), long pieces are folded
+// sixty-four bytes at a time instead, and the tables serve the short ends; every other
+// processor uses the tables alone.
 struct Crc32Table {
     uint32_t slice[16][256];
+    uint32_t carryless;  // nonzero: the processor has PCLMULQDQ and SSE2
 };
 
-void build_crc32_table(Crc32Table& table);
+// Fills the tables and looks at the processor. `allow_carryless` false keeps to the tables
+// (for tests that compare both ways).
+void build_crc32_table(Crc32Table& table, bool allow_carryless = true);
 
 // Running CRC-32 without start value or final complement: the caller supplies both.
 uint32_t crc32_update(const Crc32Table& table, uint32_t running, const uint8_t* data,

@@ -1,5 +1,6 @@
 #include "bench/bench_codecs.h"
 
+#include <libdeflate.h>
 #include <lzma.h>
 #include <zlib.h>
 
@@ -225,6 +226,33 @@ Bytes xz_compress(const Bytes& data, uint32_t preset) {
     }
     out.resize(pos);
     return out;
+}
+
+uint64_t libdeflate_inflate_crc(const Bytes& packed, Bytes& out, uint32_t& crc) {
+    libdeflate_decompressor* d = libdeflate_alloc_decompressor();
+    if (d == nullptr) return 0;
+    size_t produced = 0;
+    const libdeflate_result r =
+        libdeflate_zlib_decompress(d, packed.data(), packed.size(), out.data(), out.size(), &produced);
+    libdeflate_free_decompressor(d);
+    if (r != LIBDEFLATE_SUCCESS) return 0;
+    crc = libdeflate_crc(out.data(), produced);
+    return produced;
+}
+
+uint32_t libdeflate_crc(const uint8_t* data, size_t size) {
+    return libdeflate_crc32(0, data, size);
+}
+
+void time_non_solid_resets(uint64_t times) {
+    auto state = std::make_unique<UnpackState>();
+    std::memset(state.get(), 0, sizeof(UnpackState));
+    auto window = std::make_unique<uint8_t[]>(kWindowSize);
+    state->window = window.get();
+    for (uint64_t i = 0; i < times; ++i) {
+        reset_for_non_solid(*state);
+        asm volatile("" : : "r"(state.get()), "r"(window.get()) : "memory");
+    }
 }
 
 }  // namespace qarn::bench

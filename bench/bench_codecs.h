@@ -1,5 +1,6 @@
 // The coders the benchmark compares: this project's compressor and decoder, zlib (deflate
-// and inflate with its crc32), and xz (liblzma, preset 9).
+// and inflate with its crc32), libdeflate (decompression of zlib's output, with its crc32)
+// and xz (liblzma, preset 9).
 #pragma once
 #include <cstdint>
 #include <string>
@@ -58,5 +59,13 @@ Bytes zlib_compress(const Bytes& data, int level);
 // the bytes produced (0 on an error) and the CRC through `crc`.
 uint64_t zlib_inflate_crc(const Bytes& packed, uint32_t& crc);
 Bytes xz_compress(const Bytes& data, uint32_t preset);
+
+// Decompresses zlib's output whole into `out` (sized to the expected size) with libdeflate,
+// then its crc32 over the result; returns the bytes produced (0 on an error).
+uint64_t libdeflate_inflate_crc(const Bytes& packed, Bytes& out, uint32_t& crc);
+uint32_t libdeflate_crc(const uint8_t* data, size_t size);
+
+// The decoder's reset at the start of a non-solid entry, `times` times over one record.
+void time_non_solid_resets(uint64_t times);
 
 }  // namespace qarn::bench

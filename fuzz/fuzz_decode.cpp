@@ -38,8 +38,6 @@
 namespace {
 
 constexpr uint32_t kMaxUnpacked = qarn::kWindowSize;
-// The longest single step of the decoder: a match of 258 coded bytes plus 2 for a far distance.
-constexpr uint64_t kLongestStep = 260;
 constexpr size_t kInputHeader = 8;
 
 class MemoryReader final : public qarn::PackedReader {
@@ -102,7 +100,7 @@ void decode_entry(DecodeRun& run, uint8_t* window, const uint8_t* packed, size_t
     run.state.packed_size = static_cast<uint32_t>(packed_size);
     run.state.remaining_size = static_cast<int32_t>(unpacked_size);
     qarn::decompress(run.state, window, solid);
-    if (run.writer.bytes > uint64_t{unpacked_size} + kLongestStep) std::abort();
+    if (run.writer.bytes > uint64_t{unpacked_size} + qarn::kLongestDecoderStep) std::abort();
 }
 
 }  // namespace
@@ -117,7 +115,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const size_t first_packed = split < packed_size ? split : packed_size;
 
     // The window outlives the runs only to save a 1 MB allocation each time: the first,
-    // non-solid entry clears it, so no run sees what an earlier one left.
+    // non-solid entry marks it unwritten, so no run sees what an earlier one left.
     static const std::unique_ptr<uint8_t[]> window = std::make_unique<uint8_t[]>(qarn::kWindowSize);
     auto run = std::make_unique<DecodeRun>();
     decode_entry(*run, window.get(), packed, first_packed, first_size, false);

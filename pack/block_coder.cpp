@@ -169,10 +169,8 @@ void BlockCoder::write_block(uint32_t begin, uint32_t end, const SymbolCounts& c
         write_table_header(out, plan);
         std::memcpy(state_.lengths, lengths, sizeof lengths);
         state_.has_tables = true;
-        ++headers_written_;
     }
     needs_header_ = false;
-    ++blocks_written_;
     assign_codes(state_.lengths, kLiteralSymbols, codes);
     assign_codes(state_.lengths + kLiteralSymbols, kDistanceSymbols, codes + kLiteralSymbols);
     assign_codes(state_.lengths + kLiteralSymbols + kDistanceSymbols, kRepeatSymbols,

@@ -55,10 +55,6 @@ public:
     void restore(const BlockCoderState& s) { state_ = s; }
     size_t memory_bytes() const { return tokens_.size() * sizeof(Token); }
 
-    // Blocks written and the headers among them (for the benchmark's report).
-    uint64_t blocks_written() const { return blocks_written_; }
-    uint64_t headers_written() const { return headers_written_; }
-
 private:
     uint64_t new_tables_cost(const SymbolCounts& counts) const;
     void write_block(uint32_t begin, uint32_t end, const SymbolCounts& counts);
@@ -75,8 +71,6 @@ private:
     BitWriter* out_ = nullptr;
     bool needs_header_ = false;
     BlockCoderState state_{};
-    uint64_t blocks_written_ = 0;
-    uint64_t headers_written_ = 0;
 };
 
 }  // namespace qarn

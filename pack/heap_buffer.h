@@ -60,19 +60,7 @@ public:
         size_ += n;
         return true;
     }
-    // Drops the first n bytes, keeping the rest at the front.
-    void consume_front(size_t n) {
-        if (n >= size_) {
-            size_ = 0;
-            return;
-        }
-        std::memmove(data_, data_ + n, size_ - n);
-        size_ -= n;
-    }
     void clear() { size_ = 0; }
-    void resize_down(size_t n) {
-        if (n < size_) size_ = n;
-    }
     uint8_t* data() { return data_; }
     const uint8_t* data() const { return data_; }
     size_t size() const { return size_; }

@@ -21,7 +21,6 @@ constexpr uint32_t kSlotPositionMask = (1u << kSlotPositionBits) - 1;
 constexpr uint32_t kSlotTagBits = 32 - kSlotPositionBits;
 
 // Puts `value` in front of a bucket's slots, dropping the oldest.
-// Puts `value` in front of a bucket's slots, dropping the oldest.
 template <uint32_t Ways>
 inline void push_slot(uint32_t* slots, uint32_t value) {
     if constexpr (Ways > 1) {
@@ -84,6 +83,7 @@ bool MatchFinder::init(uint32_t buffer_size, const MatchFinderConfig& config) {
     }
     if (!head4_.allocate(buckets ? heads * config.bucket_ways : heads) ||
         !prev_.allocate(buckets ? 0 : buffer_size) ||
+        !larger_.allocate(config.binary_tree != 0 && !buckets ? buffer_size : 0) ||
         !long_.allocate(buckets && config.long_hash_bits != 0 ? size_t{1} << config.long_hash_bits
                                                               : 0) ||
         !head3_.allocate(size_t{1} << kHash3Bits) || !head2_.allocate(size_t{1} << kHash2Bits)) {
@@ -106,7 +106,7 @@ void MatchFinder::reset() {
 }
 
 size_t MatchFinder::memory_bytes() const {
-    return (head4_.size() + prev_.size() + long_.size()) * sizeof(uint32_t) +
+    return (head4_.size() + prev_.size() + larger_.size() + long_.size()) * sizeof(uint32_t) +
            (head3_.size() + head2_.size()) * sizeof(uint16_t);
 }
 
@@ -153,6 +153,16 @@ void MatchFinder::insert_up_to(const uint8_t* buf, uint32_t pos, uint32_t end) {
     if (end < 4) return;
     const uint32_t stop = pos < end - 3 ? pos : end - 3;
     if (next_insert_ >= stop) return;
+    if (config_.binary_tree != 0) {
+        for (; next_insert_ < stop; ++next_insert_) {
+            if (config_.short_tables == 2) {
+                head3_[hash3(buf + next_insert_)] = static_cast<uint16_t>(next_insert_);
+                head2_[hash2(buf + next_insert_)] = static_cast<uint16_t>(next_insert_);
+            }
+            tree_insert(buf, next_insert_, end, nullptr);
+        }
+        return;
+    }
     switch (config_.bucket_ways) {
         case 0: insert_run<0>(buf, stop); break;
         case 1: insert_run<1>(buf, stop); break;
@@ -219,117 +229,194 @@ void MatchFinder::insert_run(const uint8_t* buf, uint32_t stop) {
 }
 
 void MatchFinder::skip_up_to(uint32_t pos) {
-    if (config_.bucket_ways != 0) {
+    if (config_.bucket_ways != 0 || config_.binary_tree != 0) {
         if (next_insert_ < pos) next_insert_ = pos;
         return;
     }
     while (next_insert_ < pos) prev_[next_insert_++] = kSkipped;
 }
 
-uint32_t MatchFinder::find(const uint8_t* buf, uint32_t pos, uint32_t end, uint32_t max_length,
-                           uint32_t lowest, Match* out) {
-    insert_up_to(buf, pos, end);
-    if (next_insert_ != pos || pos + 4 > end) return 0;  // too close to the end of the data
+inline void MatchFinder::Search::consider(uint32_t cand, uint32_t max_distance) {
     const uint8_t* cur = buf + pos;
+    if (cand >= pos || cand < lowest || pos - cand > max_distance) return;
+    if (buf[cand + best] != cur[best]) return;
+    const uint32_t len = common_length(buf + cand, cur, max_length);
+    if (len > best) {
+        out[count++] = {len, pos - cand};
+        best = len;
+    }
+}
+
+// The nearest two- and three-byte repeats: only near ones can be coded at those lengths.
+inline void MatchFinder::find_short(Search& q) {
+    const uint8_t* cur = q.buf + q.pos;
+    uint16_t& at2 = head2_[hash2(cur)];
+    uint16_t& at3 = head3_[hash3(cur)];
+    if (q.max_length >= 2) q.consider(near_position(q.pos, at2), kShortMaxDistance);
+    if (q.max_length >= 3 && q.best < q.max_length) q.consider(near_position(q.pos, at3), kMidDistance - 1);
+    at2 = static_cast<uint16_t>(q.pos);
+    at3 = static_cast<uint16_t>(q.pos);
+}
+
+inline void MatchFinder::find_in_buckets(Search& q, uint64_t spread) {
+    const uint8_t* cur = q.buf + q.pos;
+    const uint32_t* head = head4_.get() + size_t{head_of(spread)} * config_.bucket_ways;
+    // The candidates' bytes lie far apart in a large window: ask for all of them at once,
+    // so that their cache misses overlap instead of following one another.
+    const uint32_t tag = static_cast<uint32_t>(spread >> (64 - config_.hash_bits - kSlotTagBits)) &
+                         ((1u << kSlotTagBits) - 1);
+    uint32_t cands[16];
+    uint32_t n = 0;
+    for (uint32_t k = 0; k < config_.bucket_ways; ++k) {
+        const uint32_t slot = head[k];
+        if (slot == 0 || (slot >> kSlotPositionBits) != tag) continue;
+        const uint32_t cand = (slot & kSlotPositionMask) - 1;
+        __builtin_prefetch(q.buf + cand);
+        cands[n++] = cand;
+    }
     const uint32_t word = load32(cur);
-    const uint64_t spread = spread4(cur);
-    uint32_t* head = head4_.get() +
-                     size_t{head_of(spread)} * (config_.bucket_ways != 0 ? config_.bucket_ways : 1);
-    __builtin_prefetch(head);
-    // The next search is most often one position on: its bucket can be on its way already.
-    if (pos + 5 <= end) {
-        const uint32_t stride = config_.bucket_ways != 0 ? config_.bucket_ways : 1;
-        __builtin_prefetch(head4_.get() + size_t{head_of(spread4(cur + 1))} * stride);
-    }
-    uint32_t count = 0;
-    uint32_t best = 1;
-    auto consider = [&](uint32_t cand, uint32_t max_distance) {
-        if (cand >= pos || cand < lowest || pos - cand > max_distance) return;
-        if (buf[cand + best] != cur[best]) return;
-        const uint32_t len = common_length(buf + cand, cur, max_length);
-        if (len > best) {
-            out[count++] = {len, pos - cand};
-            best = len;
+    for (uint32_t k = 0; k < n && q.best < q.max_length; ++k) {
+        const uint32_t cand = cands[k];
+        // A slot may be stale (an entry wound back): it must lie behind pos, in reach.
+        if (cand >= q.pos || cand < q.lowest || q.pos - cand > kMaxDistance) continue;
+        if (q.buf[cand + q.best] != cur[q.best] || load32(q.buf + cand) != word) continue;
+        const uint32_t len = common_length(q.buf + cand, cur, q.max_length);
+        if (len > q.best) {
+            q.out[q.count++] = {len, q.pos - cand};
+            q.best = len;
+            if (len >= config_.nice_length) break;
         }
-    };
-    // The nearest two- and three-byte repeats: only near ones can be coded at those lengths.
-    if (config_.short_tables != 0) {
-        uint16_t& at2 = head2_[hash2(cur)];
-        uint16_t& at3 = head3_[hash3(cur)];
-        if (max_length >= 2) consider(near_position(pos, at2), kShortMaxDistance);
-        if (max_length >= 3 && best < max_length)
-            consider(near_position(pos, at3), kMidDistance - 1);
-        at2 = static_cast<uint16_t>(pos);
-        at3 = static_cast<uint16_t>(pos);
     }
-    ++next_insert_;
+    if (long_.size() == 0 || q.pos + 8 > q.end || q.best >= q.max_length) return;
+    // The eight-byte table: one candidate, for the long repeats the buckets lost.
+    const uint64_t spread_long = spread8(cur);
+    const uint32_t shift = 64 - config_.long_hash_bits;
+    const uint32_t slot = long_[spread_long >> shift];
+    const uint32_t cand = (slot & kSlotPositionMask) - 1;
+    const uint32_t long_tag =
+        static_cast<uint32_t>(spread_long >> (shift - kSlotTagBits)) & ((1u << kSlotTagBits) - 1);
+    if (slot != 0 && (slot >> kSlotPositionBits) == long_tag && cand < q.pos && cand >= q.lowest &&
+        q.pos - cand <= kMaxDistance && load64(q.buf + cand) == load64(cur)) {
+        const uint32_t len = common_length(q.buf + cand, cur, q.max_length);
+        if (len > q.best) {
+            q.out[q.count++] = {len, q.pos - cand};
+            q.best = len;
+        }
+    }
+}
 
-    if (config_.bucket_ways != 0) {
-        // The candidates' bytes lie far apart in a large window: ask for all of them at
-        // once, so that their cache misses overlap instead of following one another.
-        const uint32_t tag =
-            static_cast<uint32_t>(spread >> (64 - config_.hash_bits - kSlotTagBits)) &
-            ((1u << kSlotTagBits) - 1);
-        uint32_t cands[16];
-        uint32_t n = 0;
-        for (uint32_t k = 0; k < config_.bucket_ways; ++k) {
-            const uint32_t slot = head[k];
-            if (slot == 0 || (slot >> kSlotPositionBits) != tag) continue;
-            const uint32_t cand = (slot & kSlotPositionMask) - 1;
-            __builtin_prefetch(buf + cand);
-            cands[n++] = cand;
-        }
-        for (uint32_t k = 0; k < n && best < max_length; ++k) {
-            const uint32_t cand = cands[k];
-            // A slot may be stale (an entry wound back): it must lie behind pos, in reach.
-            if (cand >= pos || cand < lowest || pos - cand > kMaxDistance) continue;
-            if (buf[cand + best] != cur[best] || load32(buf + cand) != word) continue;
-            const uint32_t len = common_length(buf + cand, cur, max_length);
-            if (len > best) {
-                out[count++] = {len, pos - cand};
-                best = len;
-                if (len >= config_.nice_length) break;
-            }
-        }
-        if (long_.size() != 0 && pos + 8 <= end && best < max_length) {
-            const uint64_t spread_long = spread8(cur);
-            const uint32_t shift = 64 - config_.long_hash_bits;
-            const uint32_t slot = long_[spread_long >> shift];
-            const uint32_t cand = (slot & kSlotPositionMask) - 1;
-            if (slot != 0 &&
-                (slot >> kSlotPositionBits) ==
-                    (static_cast<uint32_t>(spread_long >> (shift - kSlotTagBits)) &
-                     ((1u << kSlotTagBits) - 1)) &&
-                cand < pos && cand >= lowest && pos - cand <= kMaxDistance &&
-                load64(buf + cand) == load64(cur)) {
-                const uint32_t len = common_length(buf + cand, cur, max_length);
-                if (len > best) {
-                    out[count++] = {len, pos - cand};
-                    best = len;
-                }
-            }
-        }
-        --next_insert_;
-        insert(buf, next_insert_++, spread);
-        return count;
-    }
-
-    uint32_t cand = *head;
-    prev_[pos] = cand;
-    *head = pos;
-    for (uint32_t depth = config_.chain_depth; depth > 0 && best < max_length; --depth) {
-        if (cand == kNoPosition || cand < lowest || pos - cand > kMaxDistance) break;
-        if (buf[cand + best] == cur[best] && load32(buf + cand) == word) {
-            const uint32_t len = common_length(buf + cand, cur, max_length);
-            if (len > best) {
-                out[count++] = {len, pos - cand};
-                best = len;
-                if (len >= config_.nice_length || count == kMaxMatchesPerPosition) break;
+inline void MatchFinder::find_in_chain(Search& q, uint64_t spread) {
+    const uint8_t* cur = q.buf + q.pos;
+    const uint32_t word = load32(cur);
+    uint32_t& head = head4_[head_of(spread)];
+    uint32_t cand = head;
+    prev_[q.pos] = cand;
+    head = q.pos;
+    for (uint32_t depth = config_.chain_depth; depth > 0 && q.best < q.max_length; --depth) {
+        if (cand == kNoPosition || cand < q.lowest || q.pos - cand > kMaxDistance) break;
+        if (q.buf[cand + q.best] == cur[q.best] && load32(q.buf + cand) == word) {
+            const uint32_t len = common_length(q.buf + cand, cur, q.max_length);
+            if (len > q.best) {
+                q.out[q.count++] = {len, q.pos - cand};
+                q.best = len;
+                if (len >= config_.nice_length || q.count == kMaxMatchesPerPosition) break;
             }
         }
         cand = prev_[cand];
     }
-    return count;
+}
+
+// The walk from the root of p's hash: each candidate met is older than p and, by the bytes
+// that follow, either smaller or larger; it is hung below p on that side (with its subtree
+// on the far side), and the walk goes on into its subtree on the near side. A candidate
+// equal to p as far as the tree compares (the nice length, or the data's end) is replaced by
+// p, which takes over its subtrees.
+void MatchFinder::tree_insert(const uint8_t* buf, uint32_t p, uint32_t end, Search* q) {
+    uint32_t* smaller_slot = &prev_[p];
+    uint32_t* larger_slot = &larger_[p];
+    uint32_t& root = head4_[head_of(spread4(buf + p))];
+    uint32_t cand = root;
+    root = p;
+    const uint32_t limit = end - p < config_.nice_length ? end - p : config_.nice_length;
+    for (uint32_t depth = config_.chain_depth;; --depth) {
+        if (depth == 0 || cand == kNoPosition || cand >= p || p - cand > kMaxDistance) {
+            *smaller_slot = kNoPosition;
+            *larger_slot = kNoPosition;
+            return;
+        }
+        // Compared from the first byte, not from the smaller of the two sides' lengths as a
+        // tree of one fixed comparison length may: near the data's end the tree compares
+        // less, and bytes beyond it change when the next entry's data comes in, so the
+        // order of an older part of a tree is a guide to where matches lie, not a promise.
+        const uint32_t len = common_length(buf + cand, buf + p, limit);
+        if (q != nullptr && len > q->best && cand >= q->lowest &&
+            q->count < kMaxMatchesPerPosition) {
+            // A match the tree stopped comparing at its nice length may be longer still.
+            const uint32_t full = len >= limit ? common_length(buf + cand, buf + p, q->max_length)
+                                               : (len < q->max_length ? len : q->max_length);
+            if (full > q->best) {
+                q->out[q->count++] = {full, p - cand};
+                q->best = full;
+            }
+        }
+        if (len >= limit) {
+            *smaller_slot = prev_[cand];
+            *larger_slot = larger_[cand];
+            return;
+        }
+        if (buf[cand + len] < buf[p + len]) {
+            *smaller_slot = cand;
+            smaller_slot = &larger_[cand];
+            cand = larger_[cand];
+        } else {
+            *larger_slot = cand;
+            larger_slot = &prev_[cand];
+            cand = prev_[cand];
+        }
+    }
+}
+
+void MatchFinder::rebuild_trees(const uint8_t* buf, uint32_t from) {
+    std::memset(head4_.get(), 0xFF, head4_.size() * sizeof(uint32_t));
+    for (uint32_t p = from > kWindowSize ? from - kWindowSize : 0; p + 4 <= from; ++p) {
+        tree_insert(buf, p, from, nullptr);
+    }
+}
+
+uint32_t MatchFinder::find(const uint8_t* buf, uint32_t pos, uint32_t end, uint32_t max_length,
+                           uint32_t lowest, Match* out) {
+    insert_up_to(buf, pos, end);
+    if (next_insert_ != pos || pos + 4 > end) return 0;  // too close to the end of the data
+    const uint64_t spread = spread4(buf + pos);
+    const uint32_t stride = config_.bucket_ways != 0 ? config_.bucket_ways : 1;
+    __builtin_prefetch(head4_.get() + size_t{head_of(spread)} * stride);
+    // The next search is most often one position on: its bucket can be on its way already.
+    if (pos + 5 <= end) __builtin_prefetch(head4_.get() + size_t{head_of(spread4(buf + pos + 1))} * stride);
+    Search q{buf, pos, end, max_length, lowest, out, 0, 1};
+    if (config_.short_tables != 0) find_short(q);
+    if (config_.binary_tree != 0) {
+        // A tree walk is a chain of cache misses. The next searches' first steps can be on
+        // their way: the root of the search four positions on, and the bytes and children
+        // of the root two positions on (asked for two searches ago).
+        if (pos + 8 <= end) {
+            __builtin_prefetch(head4_.get() + head_of(spread4(buf + pos + 4)));
+            const uint32_t next_root = head4_[head_of(spread4(buf + pos + 2))];
+            if (next_root < pos) {
+                __builtin_prefetch(buf + next_root);
+                __builtin_prefetch(prev_.get() + next_root);
+                __builtin_prefetch(larger_.get() + next_root);
+            }
+        }
+        tree_insert(buf, pos, end, &q);
+        ++next_insert_;
+    } else if (config_.bucket_ways != 0) {
+        find_in_buckets(q, spread);
+        insert(buf, next_insert_++, spread);
+    } else {
+        find_in_chain(q, spread);
+        ++next_insert_;
+    }
+    return q.count;
 }
 
 void MatchFinder::slide(uint32_t shift) {
@@ -350,6 +437,7 @@ void MatchFinder::slide(uint32_t shift) {
         for (size_t i = 0; i < head4_.size(); ++i) head4_[i] = rebase(head4_[i]);
         const uint32_t kept = next_insert_ > shift ? next_insert_ - shift : 0;
         for (uint32_t i = 0; i < kept; ++i) prev_[i] = rebase(prev_[i + shift]);
+        for (uint32_t i = 0; i < kept && larger_.size() != 0; ++i) larger_[i] = rebase(larger_[i + shift]);
     }
     // The short tables keep only low bits, which move by the shift like the positions.
     for (size_t i = 0; i < head3_.size(); ++i) head3_[i] = static_cast<uint16_t>(head3_[i] - shift);
@@ -364,7 +452,9 @@ void MatchFinder::rollback(const uint8_t* buf, const Checkpoint& checkpoint) {
     const uint64_t moved = slid_ - checkpoint.slid;
     const uint32_t from =
         checkpoint.next_insert > moved ? static_cast<uint32_t>(checkpoint.next_insert - moved) : 0;
-    if (config_.bucket_ways == 0) {
+    if (config_.binary_tree != 0) {
+        if (from < next_insert_) rebuild_trees(buf, from);
+    } else if (config_.bucket_ways == 0) {
         // Undo in reverse order of insertion: each head goes back to what it held before.
         for (uint32_t p = next_insert_; p-- > from;) {
             if (prev_[p] == kSkipped) continue;

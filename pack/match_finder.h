@@ -1,8 +1,13 @@
-// Match finding over the compressor's sliding buffer, in one of two forms:
+// Match finding over the compressor's sliding buffer, in one of three forms:
 //
-//  - Hash chains on four bytes (levels 4 and 5): every position links to the previous one
-//    with the same hash, so a search can follow as many candidates as it likes. Over a 1 MB
-//    window nearly every link is a cache miss, which makes chains thorough but slow.
+//  - A binary tree per four-byte hash (level 5): each position becomes the root of its
+//    hash's tree, the older positions sorted below it by the bytes that follow, so a
+//    search descends towards ever longer matches and meets few candidates that are not
+//    longer than the best so far. Inserting walks the same path, so every position is
+//    inserted, also inside long matches; a match of the tree's nice length ends the walk.
+//  - Hash chains on four bytes (level 4): every position links to the previous one with the
+//    same hash, so a search can follow as many candidates as it likes. Over a 1 MB window
+//    nearly every link is a cache miss, which makes chains thorough but slow.
 //  - Buckets (levels 1 to 3): each four-byte hash owns a few slots holding its most recent
 //    positions side by side, so one cache line serves both the insertion and the search.
 //    Each slot also keeps nine more bits of the bytes' hash, so most candidates that merely
@@ -17,7 +22,8 @@
 //
 // Positions are indexes into the caller's buffer, inserted once each, in order. An entry
 // that turns out not to shrink is stored, and its bytes must leave no trace in the history:
-// the chains are wound back exactly (see rollback). Buckets and the short tables hold plain
+// the chains are wound back exactly (see rollback); the trees, whose reshaping cannot be
+// undone, are rebuilt from the window's worth of positions before the entry. Buckets and the short tables hold plain
 // positions, which every search checks against the bytes anyway, so a stale slot can cost a
 // missed match but never a wrong one; they need no winding back.
 #pragma once
@@ -33,8 +39,8 @@ struct Match {
 };
 
 struct MatchFinderConfig {
-    uint32_t hash_bits;    // of the four-byte chain heads or buckets
-    uint32_t chain_depth;  // chain links followed per search
+    uint32_t hash_bits;    // of the four-byte chain heads, tree roots or buckets
+    uint32_t chain_depth;  // chain links or tree nodes visited per search
     uint32_t nice_length;  // a match this long ends the search
     uint32_t bucket_ways;  // 0: chains; else the slots per bucket (1, 2, 4, 8 or 16)
     // Which positions the two- and three-byte tables learn: 0 none (no short matches
@@ -44,6 +50,7 @@ struct MatchFinderConfig {
     // Where four bytes recur everywhere (text of few words), the buckets fill with near
     // repeats; eight bytes still lead to the far copy of a whole file.
     uint32_t long_hash_bits;
+    uint32_t binary_tree;  // nonzero (with bucket_ways 0): trees instead of chains
 };
 
 inline constexpr uint32_t kNoPosition = 0xFFFFFFFFu;
@@ -82,7 +89,6 @@ public:
     Checkpoint checkpoint() const { return {next_insert_, slid_}; }
     void rollback(const uint8_t* buf, const Checkpoint& checkpoint);
 
-    uint32_t next_insert() const { return next_insert_; }
     size_t memory_bytes() const;
 
 private:
@@ -91,12 +97,35 @@ private:
     void insert(const uint8_t* buf, uint32_t p, uint64_t spread);
     template <uint32_t Ways>
     void insert_run(const uint8_t* buf, uint32_t stop);
+    // The parts of a search: the near two- and three-byte repeats, then the four-byte
+    // candidates of the buckets, the chain or the tree. Each records the matches longer than
+    // `best` in `out` from `count` on.
+    struct Search {
+        const uint8_t* buf;
+        uint32_t pos;
+        uint32_t end;
+        uint32_t max_length;
+        uint32_t lowest;
+        Match* out;
+        uint32_t count;
+        uint32_t best;
+        [[gnu::always_inline]] void consider(uint32_t cand, uint32_t max_distance);
+    };
+    // Inlined into find: the search's state then stays in registers.
+    [[gnu::always_inline]] void find_short(Search& q);
+    [[gnu::always_inline]] void find_in_buckets(Search& q, uint64_t spread);
+    [[gnu::always_inline]] void find_in_chain(Search& q, uint64_t spread);
+    // Inserts `p` into its tree; with `q`, also records the matches the walk meets.
+    void tree_insert(const uint8_t* buf, uint32_t p, uint32_t end, Search* q);
+    void rebuild_trees(const uint8_t* buf, uint32_t from);
 
     MatchFinderConfig config_{};
     uint32_t buffer_size_ = 0;
     HeapArray<uint32_t> head4_;  // chain heads, or the buckets' slots
     HeapArray<uint32_t> long_;   // slots of the eight-byte table
-    HeapArray<uint32_t> prev_;   // chains only, by buffer position: the link, or kSkipped
+    HeapArray<uint32_t> prev_;   // by buffer position: the chain's link, or kSkipped; a tree's
+                                 // smaller subtree
+    HeapArray<uint32_t> larger_;  // trees only, by buffer position: the larger subtree
     // The short tables keep the low 16 bits of a position: they only serve distances far
     // below 65,536, and small tables stay in the processor's cache.
     HeapArray<uint16_t> head3_;

@@ -21,7 +21,10 @@ bool OptimalParser::init(uint32_t passes, uint32_t nice_length) {
            match_count_.allocate(kSpan) && steps_.allocate(kSpan + 1);
 }
 
-void OptimalParser::start_stream() { prices_.set_neutral(); }
+void OptimalParser::start_stream() {
+    prices_.set_neutral();
+    learned_ = false;
+}
 
 size_t OptimalParser::memory_bytes() const {
     return nodes_.size() * sizeof(Node) + matches_.size() * sizeof(Match) + match_count_.size() +
@@ -32,9 +35,13 @@ void OptimalParser::find_matches(ParseContext& c, uint32_t pos, uint32_t count) 
     uint32_t skip_until = 0;
     for (uint32_t i = 0; i < count; ++i) {
         match_count_[i] = 0;
-        // Inside a match long enough to be taken whole, searching again only costs time.
-        if (i < skip_until) continue;
         const uint32_t p = pos + i;
+        // Inside a match long enough to be taken whole, searching again only costs time,
+        // and so does indexing: the match's earlier copy is indexed already.
+        if (i < skip_until) {
+            c.finder->skip_up_to(p + 1);
+            continue;
+        }
         const uint32_t room = c.match_end - p;
         const uint32_t max_length = room < kMaxMatch ? room : kMaxMatch;
         if (max_length < 2) continue;
@@ -158,9 +165,12 @@ uint32_t OptimalParser::parse(ParseContext& c, uint32_t pos, uint32_t limit) {
     while (pos < limit) {
         const uint32_t count = limit - pos < kSpan ? limit - pos : kSpan;
         find_matches(c, pos, count);
-        // Small stretches are cheap to parse again, and their prices matter most (a lone
-        // small entry has no data before it to learn from).
-        const uint32_t passes = count < 4096 ? passes_ + 2 : passes_;
+        // A stream's first stretch has no statistics before it to be priced by: it is parsed
+        // again with the prices of its own parse, twice. Later stretches are priced by the
+        // one before, which follows the data closely enough for one parse. Small stretches
+        // are cheap to parse again, and their prices matter most.
+        const uint32_t passes = !learned_ || count < 4096 ? passes_ + 2 : passes_;
+        learned_ = true;
         for (uint32_t pass = 1;; ++pass) {
             shortest_path(c, pos, count, prices_);
             const uint32_t steps = collect_steps(count);

@@ -37,6 +37,7 @@ private:
     uint32_t collect_steps(uint32_t count);
 
     uint32_t passes_ = 1;
+    bool learned_ = false;  // prices_ come from the stream's own data
     uint32_t nice_length_ = 96;
     HeapArray<Node> nodes_;
     HeapArray<Match> matches_;  // per position, up to kCachedMatches each

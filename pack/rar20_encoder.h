@@ -49,7 +49,6 @@ public:
 
     // Memory held by the compressor.
     size_t memory_bytes() const;
-    const BlockCoder& block_coder() const { return coder_; }
 
 private:
     struct Snapshot {

@@ -24,6 +24,13 @@ inline uint32_t load_be32(const uint8_t* p) {
     return v;
 }
 
+inline uint64_t load_be64(const uint8_t* p) {
+    uint64_t v;
+    std::memcpy(&v, p, 8);
+    if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap64(v);
+    return v;
+}
+
 // Reading bits: peek gives the next 16 bits without consuming them, skip consumes n (1 to
 // 16), read does both, decode consumes one Huffman code and gives its symbol.
 // The cursor holds the read and bit positions in registers for the decoder's hot loop:
@@ -64,6 +71,68 @@ struct BitCursor {
         }
         const uint32_t len = code_length_of(table, window, kFastBits + 1);
         skip(len);
+        return symbol_of(table, window, len);
+    }
+};
+
+// The decoding loop's reader: up to 63 bits of the stream held in a register, refilled once
+// per decoder step instead of being formed anew for every read.
+//
+// Invariants:
+//  - The top `count` bits of `bits` are the next unread bits of the stream. The bits below
+//    them are zero or the stream bits that follow, so OR-ing those in again changes nothing.
+//  - `next` indexes the first byte of input_buffer none of whose bits are counted; the next
+//    unread bit is bit (next * 8 - count) of the buffer.
+//  - After refill(), count is 56 to 63: a whole step (a symbol of up to 15 bits, 5 length
+//    bits, a distance symbol of up to 15 bits and 16 distance bits: 51 bits) needs no other.
+//  - refill() reads the eight bytes from `next`, which lies at most 8 bytes past the read
+//    position: the decoding loop refills only while the read position is at or below its
+//    refill threshold (8,162) plus one step, far inside the buffer and its padding.
+struct BitBuffer {
+    const uint8_t* buffer;
+    uint64_t bits;
+    uint32_t next;
+    uint32_t count;
+
+    void load(const UnpackState& s) {
+        buffer = s.input_buffer;
+        bits = 0;
+        count = 0;
+        next = s.read_pos;
+        refill();
+        consume(s.bit_pos);
+    }
+    void store(UnpackState& s) const {
+        const uint32_t position = next * 8 - count;
+        s.read_pos = position >> 3;
+        s.bit_pos = position & 7;
+    }
+    // Index of the byte that holds the next unread bit.
+    uint32_t byte_position() const { return (next * 8 - count) >> 3; }
+    void refill() {
+        bits |= load_be64(buffer + next) >> count;
+        next += (63 - count) >> 3;
+        count |= 56;
+    }
+    void consume(uint32_t n) {
+        bits <<= n;
+        count -= n;
+    }
+    // n from 0 to 16, without a branch on n: extra-bit counts come from tables.
+    uint32_t take(uint32_t n) {
+        const auto value = static_cast<uint32_t>((bits >> 1) >> (63 - n)) & ((1u << n) - 1u);
+        consume(n);
+        return value;
+    }
+    uint32_t decode(const DecodeTable& table) {
+        const uint32_t fast = table.fast[bits >> (64 - kFastBits)];
+        if (fast & 15) {
+            consume(fast & 15);
+            return fast >> 4;
+        }
+        const auto window = static_cast<uint32_t>(bits >> 48);
+        const uint32_t len = code_length_of(table, window, kFastBits + 1);
+        consume(len);
         return symbol_of(table, window, len);
     }
 };

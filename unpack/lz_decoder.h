@@ -14,4 +14,9 @@ namespace qarn {
 // been consumed than the packed data holds.
 void decompress(UnpackState& s, uint8_t* window, bool solid);
 
+// What the start of a non-solid entry resets: the window (marked unwritten, not cleared),
+// the match history and the old code lengths. Part of decompress; public so that the
+// benchmark can time it on its own.
+void reset_for_non_solid(UnpackState& s);
+
 }  // namespace qarn

@@ -23,11 +23,12 @@ inline constexpr uint32_t kSymShortMatch = 261;     // 261..268: length 2, short
 inline constexpr uint32_t kSymTableChange = 269;    // a table header follows
 inline constexpr uint32_t kSymLongMatch = 270;      // 270..297: length code, then a distance symbol
 
-// The longest single step of the decoder: a match of 258 coded bytes plus 2 for a far
-// distance. An entry's output may end that much past its unpacked size, never more.
+// The longest single step of the decoder: a long match of length code 27 with all five
+// extra bits set (224 + 3 + 31) and 2 added for a distance of 0x40000 or more, or a match at
+// a recent distance (224 + 2 + 31) with 3 added.
 inline constexpr uint32_t kLongestDecoderStep = 260;
 // The window is flushed whenever fewer than this many bytes are free ahead of the write
-// position: more than the longest step.
+// position, so that no step ever overwrites bytes not yet handed on.
 inline constexpr uint32_t kFlushMargin = kLongestDecoderStep + 10;
 
 inline constexpr uint8_t kLengthBits[28] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2,

@@ -48,6 +48,11 @@ struct UnpackState {
     // --- LZ window -----------------------------------------------------------------------
     uint8_t* window;        // 1 MB, owned by the caller
     uint32_t write_pos;
+    // Nonzero from the start of a non-solid entry until the output first reaches the
+    // window's end: the bytes from write_pos to the end have not been written since, hold
+    // whatever earlier entries left there, and read as zero. The window is thus cleared
+    // without touching it.
+    uint32_t window_unwritten;
     uint32_t flush_pos;
     uint32_t old_distances[4];
     int32_t old_distance_count;

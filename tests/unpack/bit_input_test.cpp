@@ -95,5 +95,33 @@ TEST_F(BitInputTest, OverrunIsCountedInBitsAcrossFills) {
     EXPECT_TRUE(input_overrun(*s));
 }
 
+TEST_F(BitInputTest, RegisterBufferReadsWhatTheRecordReadsAndKeepsItsPosition) {
+    // The decoding loop's 64-bit buffer against the record's own reads: the same values for
+    // every width from 0 to 16 at every bit position, the same position when stored, and a
+    // load from a stored position goes on where it left off.
+    for (uint32_t i = 0; i < 600; ++i) s->input_buffer[i] = static_cast<uint8_t>(i * 151u + (i >> 3));
+    auto reference = std::make_unique<UnpackState>();
+    std::memcpy(reference->input_buffer, s->input_buffer, sizeof s->input_buffer);
+    s->read_pos = 3;
+    s->bit_pos = 5;
+    reference->read_pos = 3;
+    reference->bit_pos = 5;
+    BitBuffer in{};
+    in.load(*s);
+    uint32_t width = 0;
+    for (int step = 0; step < 400; ++step) {
+        if (step % 3 == 0) in.refill();
+        width = (width * 7 + 3) % 17;  // 0 to 16, in a scrambled order
+        const uint32_t expected = width == 0 ? 0 : read_bits(*reference, width);
+        ASSERT_EQ(in.take(width), expected) << "step " << step << ", width " << width;
+        if (step % 50 == 49) {
+            in.store(*s);
+            ASSERT_EQ(s->read_pos, reference->read_pos) << step;
+            ASSERT_EQ(s->bit_pos, reference->bit_pos) << step;
+            in.load(*s);
+        }
+    }
+}
+
 }  // namespace
 }  // namespace qarn::test

@@ -145,5 +145,52 @@ TEST(ReferenceModel, DistancesUpToAWholeWindowAcrossTheWrapMatchTheModel) {
     EXPECT_EQ(first_difference, out.size()) << "outputs differ";
 }
 
+// Size of the first difference between two outputs, or the outputs' size when they agree.
+size_t first_difference(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+    for (size_t i = 0; i < a.size() && i < b.size(); ++i) {
+        if (a[i] != b[i]) return i;
+    }
+    return a.size() == b.size() ? a.size() : std::min(a.size(), b.size());
+}
+
+TEST(ReferenceModel, EarlierEntriesBytesReadAsZeroAfterANonSolidStartAcrossTheWrap) {
+    // The window is not cleared when a non-solid entry starts, yet every byte before the
+    // entry's start must read as zero, for the entry itself, for the solid entries that
+    // follow it, and for matches whose source straddles the window's end.
+    Decoder d;
+    {
+        // More than a window of nonzero bytes, so that every position holds a leftover.
+        Generator dirt(5);
+        for (int i = 0; i < 300; ++i) dirt.literal();
+        while (dirt.model.out.size() < kWindowSize + 200000) dirt.long_match(12, 31);
+        const auto out = d.decode(dirt.w.bytes(), static_cast<int32_t>(dirt.model.out.size()), false);
+        ASSERT_EQ(out.size(), dirt.model.out.size());
+    }
+    Generator g(78);
+    for (int i = 0; i < 100; ++i) g.literal();
+    for (int i = 0; i < 2000; ++i) g.random_symbol(true);  // far matches: before the start
+    g.long_match(47, 0xFFFF);                              // a whole window back
+    size_t done = 0;
+    auto decode_part = [&](bool solid) {
+        const size_t size = g.model.out.size() - done;
+        const auto out = d.decode(g.w.bytes(), static_cast<int32_t>(size), solid);
+        const std::vector<uint8_t> expected(g.model.out.begin() + static_cast<long>(done),
+                                            g.model.out.end());
+        done = g.model.out.size();
+        g.w = BitWriter();
+        return first_difference(out, expected) == expected.size();
+    };
+    ASSERT_TRUE(decode_part(false)) << "the non-solid entry itself";
+    // A solid entry up to close to the window's end, reaching back before the first start.
+    while (g.model.out.size() < kWindowSize - 3000) g.long_match(12, 31);
+    for (int i = 0; i < 200; ++i) g.random_symbol(true);
+    ASSERT_TRUE(decode_part(true)) << "a solid entry after it";
+    // Across the end: sources straddle the window's end, half of them never written.
+    while (g.model.out.size() < kWindowSize - 40) g.literal();
+    for (uint32_t k = 0; k < 6; ++k) g.long_match(47, 0xFFFF - 20 - k);
+    for (int i = 0; i < 3000; ++i) g.random_symbol(true);
+    ASSERT_TRUE(decode_part(true)) << "a solid entry across the wrap";
+}
+
 }  // namespace
 }  // namespace qarn::test
