@@ -14,11 +14,28 @@ std::FILE* open_file_shared(const char* path, const char* mode, int sharing) {
     return _fsopen(path, mode, share);
 }
 
-int seek_stream(std::FILE* file, int64_t offset, int origin) {
-    return _fseeki64(file, offset, origin);
+// Positions through fgetpos and fsetpos, whose fpos_t is a 64-bit file offset in the
+// system's C runtime: the same reach as _fseeki64, without the C library's own version of
+// it that a program for old runtimes would carry.
+static_assert(sizeof(fpos_t) == 8, "fpos_t holds a 64-bit file offset");
+
+int64_t tell_stream(std::FILE* file) {
+    fpos_t pos;
+    return std::fgetpos(file, &pos) == 0 ? static_cast<int64_t>(pos) : -1;
 }
 
-int64_t tell_stream(std::FILE* file) { return _ftelli64(file); }
+int seek_stream(std::FILE* file, int64_t offset, int origin) {
+    if (origin == SEEK_CUR) {
+        const int64_t here = tell_stream(file);
+        if (here < 0) return -1;
+        offset += here;
+    } else if (origin != SEEK_SET) {
+        return -1;
+    }
+    if (offset < 0) return -1;
+    const fpos_t pos = offset;
+    return std::fsetpos(file, &pos);
+}
 
 bool path_exists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
 
