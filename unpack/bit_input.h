@@ -118,9 +118,10 @@ struct BitBuffer {
         bits <<= n;
         count -= n;
     }
-    // n from 0 to 16, without a branch on n: extra-bit counts come from tables.
+    // n from 0 to 16, without a branch on n: extra-bit counts come from tables. The first
+    // shift clears the top bit, so a count of 0 shifts out everything and needs no mask.
     uint32_t take(uint32_t n) {
-        const auto value = static_cast<uint32_t>((bits >> 1) >> (63 - n)) & ((1u << n) - 1u);
+        const auto value = static_cast<uint32_t>((bits >> 1) >> (63 - n));
         consume(n);
         return value;
     }

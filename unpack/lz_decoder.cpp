@@ -72,9 +72,11 @@ struct Piece16 {
     uint8_t bytes[16];
 };
 
-// A match whose source lies wholly behind the write position, inside the window, with the
-// result of a byte-by-byte copy in increasing order. Pieces of up to sixteen bytes read
-// only final bytes when the source trails the output by at least the piece's size.
+// A match whose source lies inside the window, wholly behind the write position (`from` is
+// `distance` bytes before `dst`) or, for a match reaching back past the window's start,
+// wholly ahead of it (at least 32 bytes on), with the result of a byte-by-byte copy in
+// increasing order. Pieces of up to sixteen bytes read only final bytes when the source
+// trails the output by at least the piece's size, and any bytes when it lies ahead.
 //
 // Exactly `length` bytes may change: the bytes ahead are history that a match of nearly a
 // window's distance may still read. At sixteen bytes or more of distance (nearly every
@@ -82,8 +84,7 @@ struct Piece16 {
 // shorter than 32 bytes), and the up to 31 bytes it writes beyond the match are saved first
 // and put back after: a few memory operations instead of a branch on the length that the
 // processor cannot foresee. The caller leaves 32 bytes of window after the match for that.
-inline void copy_near(uint8_t* dst, uint32_t distance, uint32_t length) {
-    const uint8_t* from = dst - distance;
+inline void copy_near(uint8_t* dst, const uint8_t* from, uint32_t distance, uint32_t length) {
     if (distance >= 16) {
         Piece16 after[2];
         std::memcpy(after, dst + length, sizeof after);
@@ -271,9 +272,21 @@ struct History {
 
 inline uint32_t copy_match(uint8_t* window, uint32_t write_pos, uint32_t distance,
                            uint32_t length, bool unwritten) {
-    if (distance - 1u < write_pos && write_pos + length + 32 <= kWindowSize) {
-        copy_near(window + write_pos, distance, length);
-        return write_pos + length;
+    if (write_pos + length + 32 <= kWindowSize) {
+        if (distance - 1u < write_pos) {
+            copy_near(window + write_pos, window + write_pos - distance, distance, length);
+            return write_pos + length;
+        }
+#if !defined(__OPTIMIZE_SIZE__)
+        // Reaching back past the window's start: the source lies ahead, one window on, and
+        // holds the oldest bytes, unless the window has not been written round since a
+        // non-solid start (copy_exact reads zeros then).
+        const uint32_t from = write_pos + kWindowSize - distance;
+        if (!unwritten && from + length + 32 <= kWindowSize) {
+            copy_near(window + write_pos, window + from, distance, length);
+            return write_pos + length;
+        }
+#endif
     }
     return copy_exact(window, write_pos, distance, length, unwritten);
 }
