@@ -19,6 +19,7 @@ inline uint32_t le32(const uint8_t* p) {
 uint32_t crc32_sliced(const Crc32Table& table, uint32_t running, const uint8_t* data,
                       size_t length) {
     const auto& t = table.slice;
+#if !defined(__OPTIMIZE_SIZE__)  // the installer, built for size, goes byte by byte
     for (; length >= 16; length -= 16, data += 16) {
         const uint32_t a = running ^ le32(data);
         const uint32_t b = le32(data + 4);
@@ -30,6 +31,7 @@ uint32_t crc32_sliced(const Crc32Table& table, uint32_t running, const uint8_t* 
                   t[6][(c >> 8) & 0xFF] ^ t[5][(c >> 16) & 0xFF] ^ t[4][c >> 24] ^
                   t[3][d & 0xFF] ^ t[2][(d >> 8) & 0xFF] ^ t[1][(d >> 16) & 0xFF] ^ t[0][d >> 24];
     }
+#endif
     for (; length > 0; --length) running = t[0][(running ^ *data++) & 0xFF] ^ (running >> 8);
     return running;
 }
@@ -117,6 +119,7 @@ void build_crc32_table(Crc32Table& table, bool allow_carryless) {
         for (int k = 0; k < 8; ++k) c = (c & 1) ? (c >> 1) ^ 0xEDB88320u : c >> 1;
         table.slice[0][i] = c;
     }
+#if !defined(__OPTIMIZE_SIZE__)
     for (uint32_t i = 0; i < 256; ++i) {
         uint32_t c = table.slice[0][i];
         for (int t = 1; t < 16; ++t) {
@@ -124,6 +127,7 @@ void build_crc32_table(Crc32Table& table, bool allow_carryless) {
             table.slice[t][i] = c;
         }
     }
+#endif
     table.carryless = 0;
 #ifdef QARN_CRC_CARRYLESS
     if (allow_carryless && processor_has_carryless()) table.carryless = 1;

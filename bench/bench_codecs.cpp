@@ -97,8 +97,8 @@ public:
 
 }  // namespace
 
-bool pack_archive(const std::vector<CorpusFile>& files, int level, OurArchive& out,
-                  std::string& error) {
+bool pack_archive(const std::vector<CorpusFile>& files, int level, uint32_t threads,
+                  OurArchive& out, std::string& error) {
     uint64_t total = 0;
     for (const CorpusFile& f : files) total += f.data.size() + 300;
     out.bytes.assign(total + 4096, 0);
@@ -106,7 +106,7 @@ bool pack_archive(const std::vector<CorpusFile>& files, int level, OurArchive& o
     out.stored = 0;
     BufferOutput output(out.bytes);
     auto writer = std::make_unique<ArchiveWriter>();
-    if (writer->begin(output, 0, level) != PackStatus::kOk) {
+    if (writer->begin(output, 0, level, threads) != PackStatus::kOk) {
         error = "cannot start the archive";
         return false;
     }

@@ -27,9 +27,10 @@ struct OurArchive {
     uint64_t compressor_memory = 0;  // the compressor's own tables and buffers
 };
 
-// Packs the files as one solid archive (fixed file times, archive attribute).
-bool pack_archive(const std::vector<CorpusFile>& files, int level, OurArchive& out,
-                  std::string& error);
+// Packs the files as one solid archive (fixed file times, archive attribute); `threads` 0
+// lets the encoder choose.
+bool pack_archive(const std::vector<CorpusFile>& files, int level, uint32_t threads,
+                  OurArchive& out, std::string& error);
 
 // Decodes every entry in order through one window, checking each data checksum (stored
 // entries are checksummed as they lie). Returns the bytes produced; 0 on any mismatch.

@@ -41,6 +41,12 @@ double thread_seconds() {
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
 }
 
+double wall_seconds() {
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
 MemoryPeak measure_memory(const std::function<void()>& work) {
     const bool exact = reset_peak();
     const uint64_t before = status_bytes("VmRSS");

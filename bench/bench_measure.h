@@ -8,6 +8,8 @@
 namespace qarn::bench {
 
 double thread_seconds();
+// Wall-clock time, for work spread over several threads.
+double wall_seconds();
 
 struct MemoryPeak {
     bool exact;      // the peak was reset before the operation (else: peak since start)

@@ -73,12 +73,12 @@ PackStatus ArchiveWriter::put(const uint8_t* data, size_t count) {
     return PackStatus::kOk;
 }
 
-PackStatus ArchiveWriter::begin(ArchiveOutput& out, uint64_t offset, int level) {
+PackStatus ArchiveWriter::begin(ArchiveOutput& out, uint64_t offset, int level, uint32_t threads) {
     out_ = &out;
     pos_ = offset;
     level_ = level;
     build_crc32_table(crc_table_);
-    const PackStatus init = encoder_.init(level);
+    const PackStatus init = encoder_.init(level, threads);
     if (init != PackStatus::kOk) return init;
     uint8_t head[kMarkerBytes + kMainHeaderBytes] = {};
     std::memcpy(head, kMarker, kMarkerBytes);

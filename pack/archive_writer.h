@@ -57,7 +57,8 @@ MainHeader archive_main_header();
 class ArchiveWriter {
 public:
     // Writes the marker and the main header at the output's current position, `offset`.
-    PackStatus begin(ArchiveOutput& out, uint64_t offset, int level);
+    // `threads` as for the encoder: 0 lets it choose; the output is the same either way.
+    PackStatus begin(ArchiveOutput& out, uint64_t offset, int level, uint32_t threads = 0);
     PackStatus add_entry(const EntryDescription& entry, EntryInput& input, EntryOutcome& outcome);
     // Ends the archive with the end mark, after which nothing is read as a block.
     PackStatus finish();

@@ -82,8 +82,7 @@ bool MatchFinder::init(uint32_t buffer_size, const MatchFinderConfig& config) {
         return false;
     }
     if (!head4_.allocate(buckets ? heads * config.bucket_ways : heads) ||
-        !prev_.allocate(buckets ? 0 : buffer_size) ||
-        !larger_.allocate(config.binary_tree != 0 && !buckets ? buffer_size : 0) ||
+        !prev_.allocate(buckets ? 0 : config.binary_tree != 0 ? 2 * size_t{buffer_size} : buffer_size) ||
         !long_.allocate(buckets && config.long_hash_bits != 0 ? size_t{1} << config.long_hash_bits
                                                               : 0) ||
         !head3_.allocate(size_t{1} << kHash3Bits) || !head2_.allocate(size_t{1} << kHash2Bits)) {
@@ -106,7 +105,7 @@ void MatchFinder::reset() {
 }
 
 size_t MatchFinder::memory_bytes() const {
-    return (head4_.size() + prev_.size() + larger_.size() + long_.size()) * sizeof(uint32_t) +
+    return (head4_.size() + prev_.size() + long_.size()) * sizeof(uint32_t) +
            (head3_.size() + head2_.size()) * sizeof(uint16_t);
 }
 
@@ -332,16 +331,17 @@ inline void MatchFinder::find_in_chain(Search& q, uint64_t spread) {
 // equal to p as far as the tree compares (the nice length, or the data's end) is replaced by
 // p, which takes over its subtrees.
 void MatchFinder::tree_insert(const uint8_t* buf, uint32_t p, uint32_t end, Search* q) {
-    uint32_t* smaller_slot = &prev_[p];
-    uint32_t* larger_slot = &larger_[p];
+    uint32_t* const links = prev_.get();
+    // slot[0] receives the next candidate found smaller than p, slot[1] the next larger one.
+    uint32_t* slot[2] = {&links[2 * size_t{p}], &links[2 * size_t{p} + 1]};
     uint32_t& root = head4_[head_of(spread4(buf + p))];
     uint32_t cand = root;
     root = p;
     const uint32_t limit = end - p < config_.nice_length ? end - p : config_.nice_length;
     for (uint32_t depth = config_.chain_depth;; --depth) {
         if (depth == 0 || cand == kNoPosition || cand >= p || p - cand > kMaxDistance) {
-            *smaller_slot = kNoPosition;
-            *larger_slot = kNoPosition;
+            *slot[0] = kNoPosition;
+            *slot[1] = kNoPosition;
             return;
         }
         // Compared from the first byte, not from the smaller of the two sides' lengths as a
@@ -360,19 +360,18 @@ void MatchFinder::tree_insert(const uint8_t* buf, uint32_t p, uint32_t end, Sear
             }
         }
         if (len >= limit) {
-            *smaller_slot = prev_[cand];
-            *larger_slot = larger_[cand];
+            *slot[0] = links[2 * size_t{cand}];
+            *slot[1] = links[2 * size_t{cand} + 1];
             return;
         }
-        if (buf[cand + len] < buf[p + len]) {
-            *smaller_slot = cand;
-            smaller_slot = &larger_[cand];
-            cand = larger_[cand];
-        } else {
-            *larger_slot = cand;
-            larger_slot = &prev_[cand];
-            cand = prev_[cand];
-        }
+        // A smaller candidate is hung on the smaller side and the walk goes on into its
+        // larger subtree, and the other way round. Indexed by the comparison rather than
+        // branched on: the processor could foresee that branch no better than a coin.
+        const uint32_t larger = static_cast<uint32_t>(buf[cand + len] > buf[p + len]);
+        *slot[larger] = cand;
+        uint32_t* const next = &links[2 * size_t{cand} + (larger ^ 1u)];
+        slot[larger] = next;
+        cand = *next;
     }
 }
 
@@ -403,8 +402,7 @@ uint32_t MatchFinder::find(const uint8_t* buf, uint32_t pos, uint32_t end, uint3
             const uint32_t next_root = head4_[head_of(spread4(buf + pos + 2))];
             if (next_root < pos) {
                 __builtin_prefetch(buf + next_root);
-                __builtin_prefetch(prev_.get() + next_root);
-                __builtin_prefetch(larger_.get() + next_root);
+                __builtin_prefetch(prev_.get() + 2 * size_t{next_root});
             }
         }
         tree_insert(buf, pos, end, &q);
@@ -436,8 +434,9 @@ void MatchFinder::slide(uint32_t shift) {
         };
         for (size_t i = 0; i < head4_.size(); ++i) head4_[i] = rebase(head4_[i]);
         const uint32_t kept = next_insert_ > shift ? next_insert_ - shift : 0;
-        for (uint32_t i = 0; i < kept; ++i) prev_[i] = rebase(prev_[i + shift]);
-        for (uint32_t i = 0; i < kept && larger_.size() != 0; ++i) larger_[i] = rebase(larger_[i + shift]);
+        // A tree keeps two links per position, a chain one.
+        const size_t links = config_.binary_tree != 0 ? 2 : 1;
+        for (size_t i = 0; i < kept * links; ++i) prev_[i] = rebase(prev_[i + shift * links]);
     }
     // The short tables keep only low bits, which move by the shift like the positions.
     for (size_t i = 0; i < head3_.size(); ++i) head3_[i] = static_cast<uint16_t>(head3_[i] - shift);

@@ -123,9 +123,10 @@ private:
     uint32_t buffer_size_ = 0;
     HeapArray<uint32_t> head4_;  // chain heads, or the buckets' slots
     HeapArray<uint32_t> long_;   // slots of the eight-byte table
-    HeapArray<uint32_t> prev_;   // by buffer position: the chain's link, or kSkipped; a tree's
-                                 // smaller subtree
-    HeapArray<uint32_t> larger_;  // trees only, by buffer position: the larger subtree
+    // Chains: by buffer position, the chain's link, or kSkipped. Trees: two links by buffer
+    // position, the smaller subtree at 2 * position and the larger one after it, so that
+    // both lie in one cache line and the walk picks one by index.
+    HeapArray<uint32_t> prev_;
     // The short tables keep the low 16 bits of a position: they only serve distances far
     // below 65,536, and small tables stay in the processor's cache.
     HeapArray<uint16_t> head3_;

@@ -1,24 +1,36 @@
 #include "pack/optimal_parser.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace qarn {
 namespace {
 
 // Positions per stretch: long enough that the cut at its end costs next to nothing, short
 // enough that prices follow the data.
 constexpr uint32_t kSpan = 1u << 15;
-// The longest matches of a position are kept; shorter lengths are covered by them, since a
-// match of length n can be used at every length up to n.
-constexpr uint32_t kCachedMatches = 16;
-constexpr uint32_t kUnreached = UINT32_MAX;
+// Above every price a path can have, and still positive as a signed number, so that prices
+// compare as signed 32-bit lanes.
+constexpr uint32_t kUnreached = 0x7FFFFFFF;
 
 }  // namespace
 
-bool OptimalParser::init(uint32_t passes, uint32_t nice_length) {
+bool OptimalParser::init(uint32_t passes, uint32_t extra_passes, uint32_t nice_length,
+                         uint32_t threads) {
     passes_ = passes != 0 ? passes : 1;
+    extra_passes_ = extra_passes;
     nice_length_ = nice_length;
     start_stream();
-    return nodes_.allocate(kSpan + 1) && matches_.allocate(size_t{kSpan} * kCachedMatches) &&
-           match_count_.allocate(kSpan) && steps_.allocate(kSpan + 1);
+    // Prices and arrivals have room for four lengths read past the stretch's end.
+    if (!prices_of_.allocate(kSpan + 5) || !arrivals_.allocate(kSpan + 5) ||
+        !histories_.allocate(kSpan + 1) || !stretches_[0].allocate(kSpan) ||
+        !steps_.allocate(kSpan + 1)) {
+        return false;
+    }
+    // The second stretch buffer only serves a worker; without a thread, one search at a time.
+    if (threads > 1 && stretches_[1].allocate(kSpan)) worker_.start();
+    return true;
 }
 
 void OptimalParser::start_stream() {
@@ -27,64 +39,88 @@ void OptimalParser::start_stream() {
 }
 
 size_t OptimalParser::memory_bytes() const {
-    return nodes_.size() * sizeof(Node) + matches_.size() * sizeof(Match) + match_count_.size() +
-           steps_.size() * sizeof(uint32_t);
+    return prices_of_.size() * sizeof(uint32_t) + arrivals_.size() * sizeof(Arrival) +
+           histories_.size() * sizeof(MatchHistory) + stretches_[0].memory_bytes() +
+           stretches_[1].memory_bytes() + steps_.size() * sizeof(uint32_t);
 }
 
-void OptimalParser::find_matches(ParseContext& c, uint32_t pos, uint32_t count) {
-    uint32_t skip_until = 0;
-    for (uint32_t i = 0; i < count; ++i) {
-        match_count_[i] = 0;
-        const uint32_t p = pos + i;
-        // Inside a match long enough to be taken whole, searching again only costs time,
-        // and so does indexing: the match's earlier copy is indexed already.
-        if (i < skip_until) {
-            c.finder->skip_up_to(p + 1);
-            continue;
-        }
-        const uint32_t room = c.match_end - p;
-        const uint32_t max_length = room < kMaxMatch ? room : kMaxMatch;
-        if (max_length < 2) continue;
-        const uint32_t n = c.finder->find(c.buf, p, c.data_end, max_length, c.lowest, found_);
-        const uint32_t first = n > kCachedMatches ? n - kCachedMatches : 0;
-        Match* out = matches_.get() + size_t{i} * kCachedMatches;
-        for (uint32_t k = first; k < n; ++k) *out++ = found_[k];
-        match_count_[i] = static_cast<uint8_t>(n - first);
-        if (n != 0 && found_[n - 1].length >= nice_length_) skip_until = i + found_[n - 1].length;
+FindJob OptimalParser::job_for(const ParseContext& c, uint32_t pos, uint32_t count,
+                               StretchMatches& out) const {
+    return {c.finder, c.buf, c.lowest, c.data_end, c.match_end, pos, count, nice_length_, &out};
+}
+
+inline void OptimalParser::relax_lengths(uint32_t to_base, uint32_t first, uint32_t last,
+                                  const uint32_t* length_price, uint32_t add, Arrival how) {
+    uint32_t* const price = prices_of_.get() + to_base;
+    Arrival* const arrival = arrivals_.get() + to_base;
+#if defined(__SSE2__)
+    // Four lengths at a time, lanes past `last` masked off (the tables and the prices have
+    // room to be read past it): nearly every offer loses to the price already there, so the
+    // common case is a comparison of four lanes and no store at all, and a short range of
+    // lengths, the most common, is one pass without a loop to mispredict.
+    const __m128i offset = _mm_set1_epi32(static_cast<int>(add));
+    const __m128i end = _mm_set1_epi32(static_cast<int>(last + 1));
+    __m128i lane = _mm_add_epi32(_mm_set1_epi32(static_cast<int>(first)), _mm_set_epi32(3, 2, 1, 0));
+    const __m128i four = _mm_set1_epi32(4);
+    for (uint32_t l = first; l <= last; l += 4, lane = _mm_add_epi32(lane, four)) {
+        const __m128i offered = _mm_add_epi32(
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(length_price + l)), offset);
+        const __m128i known = _mm_loadu_si128(reinterpret_cast<const __m128i*>(price + l));
+        const __m128i better =
+            _mm_and_si128(_mm_cmplt_epi32(offered, known), _mm_cmplt_epi32(lane, end));
+        int mask = _mm_movemask_ps(_mm_castsi128_ps(better));
+        if (mask == 0) continue;
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(price + l),
+                         _mm_or_si128(_mm_and_si128(better, offered), _mm_andnot_si128(better, known)));
+        do {
+            const auto k = static_cast<uint32_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+            arrival[l + k] = how;
+            arrival[l + k].length = static_cast<uint16_t>(l + k);
+            mask &= mask - 1;
+        } while (mask != 0);
     }
+#else
+    for (uint32_t l = first; l <= last; ++l) {
+        const uint32_t offered = add + length_price[l];
+        if (offered < price[l]) {
+            price[l] = offered;
+            arrival[l] = how;
+            arrival[l].length = static_cast<uint16_t>(l);
+        }
+    }
+#endif
 }
 
 void OptimalParser::shortest_path(ParseContext& c, uint32_t pos, uint32_t count,
-                                  const PriceModel& prices) {
-    Node* nodes = nodes_.get();
-    for (uint32_t j = 1; j <= count; ++j) nodes[j].price = kUnreached;
-    nodes[0].price = 0;
-    nodes[0].length = 0;
-    nodes[0].history = *c.history;
+                                  const PriceModel& prices, const StretchMatches& found,
+                                  bool wait) {
+    uint32_t* const price = prices_of_.get();
+    Arrival* const arrival = arrivals_.get();
+    MatchHistory* const history = histories_.get();
+    for (uint32_t j = 1; j <= count; ++j) price[j] = kUnreached;
+    price[0] = 0;
+    arrival[0].length = 0;
+    history[0] = *c.history;
 
     uint32_t literal_only_until = 0;
+    uint32_t ready = wait ? 0 : count;  // positions whose matches are known to be in
     for (uint32_t i = 0; i < count; ++i) {
-        Node& node = nodes[i];
+        if (i >= ready) ready = wait_for_matches(found.ready, i + 1);
         if (i != 0) {
-            // The history after the best path to here, from the node the path came from.
-            const Node& from = nodes[i - node.length];
-            node.history = from.history;
-            if (node.kind != static_cast<uint8_t>(MatchKind::kNone)) {
-                node.history.push(node.distance, node.length);
-            }
+            // The history after the best path to here, from the position the path came from.
+            const Arrival& a = arrival[i];
+            history[i] = history[i - a.length];
+            if (a.kind != static_cast<uint8_t>(MatchKind::kNone)) history[i].push(a.distance, a.length);
         }
-        const uint32_t base = node.price;
+        const uint32_t base = price[i];
         const uint32_t p = pos + i;
         const uint8_t* cur = c.buf + p;
-        auto relax = [&](uint32_t length, uint32_t price, MatchKind kind, uint32_t rep_index,
+        auto relax = [&](uint32_t length, uint32_t offered, MatchKind kind, uint32_t rep_index,
                          uint32_t distance) {
-            Node& to = nodes[i + length];
-            if (price < to.price) {
-                to.price = price;
-                to.length = static_cast<uint16_t>(length);
-                to.kind = static_cast<uint8_t>(kind);
-                to.rep_index = static_cast<uint8_t>(rep_index);
-                to.distance = distance;
+            if (offered < price[i + length]) {
+                price[i + length] = offered;
+                arrival[i + length] = {static_cast<uint16_t>(length), static_cast<uint8_t>(kind),
+                                       static_cast<uint8_t>(rep_index), distance};
             }
         };
         relax(1, base + prices.literal[*cur], MatchKind::kNone, 0, 0);
@@ -97,7 +133,7 @@ void OptimalParser::shortest_path(ParseContext& c, uint32_t pos, uint32_t count,
         if (room < 2) continue;
 
         // Matches at the recent distances.
-        const MatchHistory& h = node.history;
+        const MatchHistory& h = history[i];
         const uint32_t reach = p - c.lowest;
         uint32_t longest = 0;
         for (uint32_t k = 0; k < 4; ++k) {
@@ -116,17 +152,16 @@ void OptimalParser::shortest_path(ParseContext& c, uint32_t pos, uint32_t count,
             }
             const uint32_t cap = rep_max_length(d);
             const uint32_t top = len < cap ? len : cap;
-            const uint32_t bonus = rep_bonus(d);
-            const uint32_t symbol = base + prices.literal[kSymOldDistance + k];
-            for (uint32_t l = rep_min_length(d); l <= top; ++l) {
-                relax(l, symbol + prices.rep_length[l - 2 - bonus], MatchKind::kRep, k, d);
-            }
+            // rep_length is indexed by the length less 2 and the decoder's bonus.
+            relax_lengths(i, rep_min_length(d), top, prices.rep_length - 2 - rep_bonus(d),
+                          base + prices.literal[kSymOldDistance + k],
+                          {0, static_cast<uint8_t>(MatchKind::kRep), static_cast<uint8_t>(k), d});
         }
 
         // Matches the finder found; a match of length n serves every length up to n.
-        const Match* m = matches_.get() + size_t{i} * kCachedMatches;
+        const Match* m = found.matches.get() + found.start[i];
         uint32_t covered = 1;
-        for (uint32_t k = 0; k < match_count_[i] && covered < room; ++k) {
+        for (uint32_t k = 0; k < found.count[i] && covered < room; ++k) {
             const uint32_t d = m[k].distance;
             uint32_t len = m[k].length < room ? m[k].length : room;
             if (len > longest) longest = len;
@@ -135,13 +170,12 @@ void OptimalParser::shortest_path(ParseContext& c, uint32_t pos, uint32_t count,
             }
             const uint32_t cap = long_max_length(d);
             if (len > cap) len = cap;
-            const uint32_t bonus = long_bonus(d);
-            const uint32_t dist_price = base + prices.distance_slot[distance_code_of(d)];
             uint32_t l = long_min_length(d);
             if (l <= covered) l = covered + 1;
-            for (; l <= len; ++l) {
-                relax(l, dist_price + prices.long_length[l - 3 - bonus], MatchKind::kLong, 0, d);
-            }
+            // long_length is indexed by the length less 3 and the decoder's bonus.
+            relax_lengths(i, l, len, prices.long_length - 3 - long_bonus(d),
+                          base + prices.distance_slot[distance_code_of(d)],
+                          {0, static_cast<uint8_t>(MatchKind::kLong), 0, d});
             if (len > covered) covered = len;
         }
         // A match long enough is taken as it is: the positions it covers get no choices of
@@ -152,7 +186,7 @@ void OptimalParser::shortest_path(ParseContext& c, uint32_t pos, uint32_t count,
 
 uint32_t OptimalParser::collect_steps(uint32_t count) {
     uint32_t n = 0;
-    for (uint32_t j = count; j > 0; j -= nodes_[j].length) steps_[n++] = j;
+    for (uint32_t j = count; j > 0; j -= arrivals_[j].length) steps_[n++] = j;
     for (uint32_t a = 0, b = n - 1; a < b; ++a, --b) {
         const uint32_t t = steps_[a];
         steps_[a] = steps_[b];
@@ -162,35 +196,47 @@ uint32_t OptimalParser::collect_steps(uint32_t count) {
 }
 
 uint32_t OptimalParser::parse(ParseContext& c, uint32_t pos, uint32_t limit) {
-    while (pos < limit) {
-        const uint32_t count = limit - pos < kSpan ? limit - pos : kSpan;
-        find_matches(c, pos, count);
-        // A stream's first stretch has no statistics before it to be priced by: it is parsed
-        // again with the prices of its own parse, twice. Later stretches are priced by the
-        // one before, which follows the data closely enough for one parse. Small stretches
-        // are cheap to parse again, and their prices matter most.
-        const uint32_t passes = !learned_ || count < 4096 ? passes_ + 2 : passes_;
+    const bool worker = worker_.running();
+    auto stretch_at = [&](uint32_t at) { return limit - at < kSpan ? limit - at : kSpan; };
+    if (worker && pos < limit) worker_.post(job_for(c, pos, stretch_at(pos), stretches_[0]));
+    for (uint32_t stretch = 0; pos < limit; ++stretch) {
+        const uint32_t count = stretch_at(pos);
+        StretchMatches& found = stretches_[worker ? stretch & 1 : 0];
+        if (worker) {
+            // The next stretch is searched as soon as this one's search ends.
+            const uint32_t next = pos + count;
+            if (next < limit) {
+                worker_.post(job_for(c, next, stretch_at(next), stretches_[(stretch + 1) & 1]));
+            }
+        } else {
+            find_stretch_matches(job_for(c, pos, count, found), found_);
+        }
+        // A stream's first stretch has no statistics before it to be priced by: it may be
+        // parsed again with the prices of its own parse (extra_passes_ times). Later
+        // stretches are priced by the one before, which follows the data closely. Small
+        // stretches are cheap to parse again, and their prices matter most.
+        const uint32_t passes = !learned_ || count < 4096 ? passes_ + extra_passes_ : passes_;
         learned_ = true;
         for (uint32_t pass = 1;; ++pass) {
-            shortest_path(c, pos, count, prices_);
+            shortest_path(c, pos, count, prices_, found, worker && pass == 1);
             const uint32_t steps = collect_steps(count);
             SymbolCounts counts{};
             counts.clear();
             MatchHistory h = *c.history;
             uint32_t at = 0;
             for (uint32_t s = 0; s < steps; ++s) {
-                const Node& node = nodes_[steps_[s]];
+                const Arrival& step = arrivals_[steps_[s]];
                 Token t;
-                if (node.kind == static_cast<uint8_t>(MatchKind::kNone)) {
+                if (step.kind == static_cast<uint8_t>(MatchKind::kNone)) {
                     t = literal_token(c.buf[pos + at]);
                 } else {
-                    const MatchCoding coding{0, static_cast<MatchKind>(node.kind), node.rep_index};
-                    t = match_token(coding, node.length, node.distance);
-                    h.push(node.distance, node.length);
+                    const MatchCoding coding{0, static_cast<MatchKind>(step.kind), step.rep_index};
+                    t = match_token(coding, step.length, step.distance);
+                    h.push(step.distance, step.length);
                 }
                 counts.count(t);
                 if (pass == passes) c.coder->add(t);
-                at += node.length;
+                at += step.length;
             }
             prices_.set_from_counts(counts);
             if (pass == passes) {
@@ -200,6 +246,7 @@ uint32_t OptimalParser::parse(ParseContext& c, uint32_t pos, uint32_t limit) {
         }
         pos += count;
     }
+    if (worker) worker_.wait_idle();
     return pos;
 }
 

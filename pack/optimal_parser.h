@@ -1,21 +1,27 @@
-// Level 5: price-based optimal parsing. A stretch of the input is parsed as a shortest path:
-// every position is a node, every literal and every codable match an edge priced in bits
-// by the statistics of the data just before (or by the stretch's own first parse, which is
-// then repeated with its own prices). Which recent distances a match can use depends on
-// the path taken, so each node carries the match history of the best path to it, as the
-// usual approximation.
+// Levels 5 and 6: price-based optimal parsing. A stretch of the input is parsed as a
+// shortest path: every position is a node, every literal and every codable match an edge
+// priced in bits by the statistics of the data just before (or by the stretch's own first
+// parse, which is then repeated with its own prices). Which recent distances a match can use
+// depends on the path taken, so each node carries the match history of the best path to it,
+// as the usual approximation. The matches of each position are searched first, on a second
+// thread where there is one, which keeps a little ahead of the parse.
 #pragma once
 #include <cstdint>
 
 #include "pack/heap_buffer.h"
+#include "pack/match_worker.h"
 #include "pack/parse_context.h"
+#include "pack/stretch_matches.h"
 
 namespace qarn {
 
 class OptimalParser {
 public:
-    // `passes`: parses of each stretch, each priced by the one before (at least 1).
-    bool init(uint32_t passes, uint32_t nice_length);
+    // `passes`: parses of each stretch, each priced by the one before (at least 1);
+    // `extra_passes` more for a stream's first stretch and for small ones. `threads`: 2 lets
+    // a second thread search for matches while the parser works (the output is the same
+    // either way); 1 keeps to the caller's thread.
+    bool init(uint32_t passes, uint32_t extra_passes, uint32_t nice_length, uint32_t threads);
     // A new stream: prices start neutral.
     void start_stream();
     // Parses from `pos` up to exactly `limit`; returns `limit`.
@@ -23,26 +29,36 @@ public:
     size_t memory_bytes() const;
 
 private:
-    struct Node {
-        uint32_t price;   // bits (in price units) of the best path from the stretch's start
+    // How the best path known so far arrives at a position; its price is kept apart, in
+    // prices_of_, where the relaxation of many lengths at once compares four at a time.
+    struct Arrival {
         uint16_t length;  // the step arriving here: 1 for a literal
         uint8_t kind;     // MatchKind of that step
         uint8_t rep_index;
         uint32_t distance;
-        MatchHistory history;  // after the best path to here (set when the node is expanded)
     };
-    void find_matches(ParseContext& c, uint32_t pos, uint32_t count);
-    void shortest_path(ParseContext& c, uint32_t pos, uint32_t count, const PriceModel& prices);
+    FindJob job_for(const ParseContext& c, uint32_t pos, uint32_t count, StretchMatches& out) const;
+    // With `wait`, the matches of a position are waited for as the parse reaches it.
+    void shortest_path(ParseContext& c, uint32_t pos, uint32_t count, const PriceModel& prices,
+                       const StretchMatches& found, bool wait);
+    // Offers position `to_base` + l for every l from `first` to `last`, at `add` plus
+    // `length_price`[l], as one kind of step.
+    [[gnu::always_inline]] void relax_lengths(uint32_t to_base, uint32_t first, uint32_t last,
+                                              const uint32_t* length_price,
+                                              uint32_t add, Arrival how);
     // Walks the best path back from the stretch's end and lists its steps in order.
     uint32_t collect_steps(uint32_t count);
 
     uint32_t passes_ = 1;
+    uint32_t extra_passes_ = 0;
     bool learned_ = false;  // prices_ come from the stream's own data
     uint32_t nice_length_ = 96;
-    HeapArray<Node> nodes_;
-    HeapArray<Match> matches_;  // per position, up to kCachedMatches each
-    HeapArray<uint8_t> match_count_;
-    HeapArray<uint32_t> steps_;  // node indexes of the best path, in order
+    HeapArray<uint32_t> prices_of_;      // bits (in price units) of the best path to each position
+    HeapArray<Arrival> arrivals_;
+    HeapArray<MatchHistory> histories_;  // after the best path to a position (set when expanded)
+    StretchMatches stretches_[2];  // the stretch being parsed, and the next one being searched
+    MatchWorker worker_;
+    HeapArray<uint32_t> steps_;  // positions the best path's steps end at, in order
     PriceModel prices_{};
     Match found_[kMaxMatchesPerPosition];
 };

@@ -50,6 +50,10 @@ void PriceModel::set_from_counts(const SymbolCounts& counts) {
 }
 
 void PriceModel::derive() {
+    for (uint32_t v = 256; v < 256 + kLengthPadding; ++v) {
+        long_length[v] = 0;
+        rep_length[v] = 0;
+    }
     for (uint32_t v = 0; v < 256; ++v) {
         const uint32_t code = length_code_of(v);
         const uint32_t extra = kLengthBits[code] * kPriceScale;

@@ -31,9 +31,12 @@ struct PriceModel {
     uint32_t literal[kLiteralSymbols];
     uint32_t distance[kDistanceSymbols];
     uint32_t repeat[kRepeatSymbols];
-    // Derived: symbol plus extra bits, by length value (0..255) or distance code.
-    uint32_t long_length[256];
-    uint32_t rep_length[256];
+    // Derived: symbol plus extra bits, by length value (0..255) or distance code. The length
+    // tables have kLengthPadding more entries (zero, never a real price), so that the parser
+    // may read four lengths at a time past the last one it offers.
+    static constexpr uint32_t kLengthPadding = 4;
+    uint32_t long_length[256 + kLengthPadding];
+    uint32_t rep_length[256 + kLengthPadding];
     uint32_t distance_slot[kDistanceSymbols];
     uint32_t short_distance[kShortMaxDistance + 1];
 

@@ -1,6 +1,7 @@
 #include "pack/rar20_encoder.h"
 
 #include <cstring>
+#include <thread>
 
 namespace qarn {
 namespace {
@@ -18,7 +19,6 @@ constexpr uint32_t kReadAhead = 1u << 20;
 // Parse stretches between price updates.
 constexpr uint32_t kStretch = 1u << 16;
 constexpr uint32_t kBlockTokens = 1u << 18;
-constexpr uint32_t kChunkTokens = 1u << 14;
 
 }  // namespace
 
@@ -35,14 +35,16 @@ const char* pack_status_text(PackStatus status) {
     return "?";
 }
 
-PackStatus Rar20Encoder::init(int level) {
+PackStatus Rar20Encoder::init(int level, uint32_t threads) {
+    if (threads == 0) threads = std::thread::hardware_concurrency() > 1 ? 2 : 1;
     if (level < kMinLevel || level > kMaxLevel) return PackStatus::kBadArgument;
     settings_ = settings_for_level(level);
     lazy_.configure(settings_.lazy);
     if (!buf_.allocate(size_t{kBufferSize} + kBufferPadding) ||
-        !finder_.init(kBufferSize, settings_.finder) || !coder_.init(kBlockTokens, kChunkTokens) ||
+        !finder_.init(kBufferSize, settings_.finder) || !coder_.init(kBlockTokens, settings_.chunk_tokens) ||
         (settings_.optimal &&
-         !optimal_.init(settings_.optimal_passes, settings_.finder.nice_length))) {
+         !optimal_.init(settings_.optimal_passes, settings_.optimal_extra_passes,
+                        settings_.finder.nice_length, threads))) {
         return PackStatus::kOutOfMemory;
     }
     stream_started_ = false;
@@ -94,7 +96,7 @@ uint32_t Rar20Encoder::parse(ParseContext& c, uint32_t pos, uint32_t limit) {
         const SymbolCounts& recent = coder_.recent_counts();
         uint64_t seen = 0;
         for (uint32_t s = 0; s < kLiteralSymbols; ++s) seen += recent.literal[s];
-        if (seen >= kChunkTokens) {
+        if (seen >= settings_.chunk_tokens) {
             prices_.set_from_counts(recent);
             lazy_.prices_changed(prices_, recent);
             coder_.clear_recent_counts();

@@ -34,8 +34,10 @@ struct EntryPackResult {
 
 class Rar20Encoder {
 public:
-    // Level 1 (fast) to 5 (best). Allocates everything the compressor will need.
-    PackStatus init(int level);
+    // Level 1 (fast) to 5 (best). Allocates everything the compressor will need. `threads`:
+    // how many threads the levels with optimal parsing may use (0: two where the processor
+    // has two cores or more); the output is the same whatever the count.
+    PackStatus init(int level, uint32_t threads = 0);
     // Forgets the stream: the next entry starts a new one (as after init, without
     // allocating again).
     void reset() { stream_started_ = false; }

@@ -273,7 +273,7 @@ bool build_setup(const BuildRequest& request, BuildProgress* progress, BuildResu
         return false;
     };
     if (request.level < kMinLevel || request.level > kMaxLevel) {
-        return failed(input_error("the level must be 1 to 5"));
+        return failed(input_error("the level must be 1 to 6"));
     }
 
     std::vector<uint8_t> stub;

@@ -65,9 +65,9 @@ struct BitCursor {
     uint32_t decode(const DecodeTable& table) {
         const uint32_t window = peek();
         const uint32_t fast = table.fast[window >> (16 - kFastBits)];
-        if (fast & 15) {
-            skip(fast & 15);
-            return fast >> 4;
+        if (fast != 0) {
+            skip(decode_entry::total(fast) - decode_entry::extra_count(fast));
+            return decode_entry::symbol(fast);
         }
         const uint32_t len = code_length_of(table, window, kFastBits + 1);
         skip(len);
@@ -85,6 +85,8 @@ struct BitCursor {
 //    unread bit is bit (next * 8 - count) of the buffer.
 //  - After refill(), count is 56 to 63: a whole step (a symbol of up to 15 bits, 5 length
 //    bits, a distance symbol of up to 15 bits and 16 distance bits: 51 bits) needs no other.
+//  - `bits` holds at least as many bits as an entry's total when it is consumed (a total is
+//    1 to 31), so the shift that takes out the code and its extra bits is below 64.
 //  - refill() reads the eight bytes from `next`, which lies at most 8 bytes past the read
 //    position: the decoding loop refills only while the read position is at or below its
 //    refill threshold (8,162) plus one step, far inside the buffer and its padding.
@@ -118,22 +120,27 @@ struct BitBuffer {
         bits <<= n;
         count -= n;
     }
-    // n from 0 to 16, without a branch on n: extra-bit counts come from tables.
+    // n from 0 to 16, without a branch on n: extra-bit counts come from tables. The first
+    // shift clears the top bit, so a count of 0 shifts out everything and needs no mask.
     uint32_t take(uint32_t n) {
-        const auto value = static_cast<uint32_t>((bits >> 1) >> (63 - n)) & ((1u << n) - 1u);
+        const auto value = static_cast<uint32_t>((bits >> 1) >> (63 - n));
         consume(n);
         return value;
     }
-    uint32_t decode(const DecodeTable& table) {
+    // The decode entry of the next code (see DecodeEntry), not yet consumed.
+    uint32_t entry(const DecodeTable& table) const {
         const uint32_t fast = table.fast[bits >> (64 - kFastBits)];
-        if (fast & 15) {
-            consume(fast & 15);
-            return fast >> 4;
-        }
-        const auto window = static_cast<uint32_t>(bits >> 48);
-        const uint32_t len = code_length_of(table, window, kFastBits + 1);
-        consume(len);
-        return symbol_of(table, window, len);
+        if (fast != 0) [[likely]] return fast;
+        return slow_decode_entry(table, static_cast<uint32_t>(bits >> 48));
+    }
+    // Consumes the code and the extra bits of entry `e`; returns the extra bits' value, taken
+    // from the bits shifted out, so that the next code's lookup waits for one shift only.
+    uint32_t consume_entry(uint32_t e) {
+        const uint64_t before = bits;
+        const uint32_t total = decode_entry::total(e);
+        consume(total);
+        return static_cast<uint32_t>(before >> (64 - total)) &
+               ((1u << decode_entry::extra_count(e)) - 1u);
     }
 };
 

@@ -59,10 +59,11 @@ void read_tables(UnpackState& s) {
             build_decode_table(new_lengths + c * kAudioSymbols, s.audio_tables[c], kAudioSymbols);
         }
     } else {
-        build_decode_table(new_lengths, s.literal_table, kLiteralSymbols);
-        build_decode_table(new_lengths + kLiteralSymbols, s.distance_table, kDistanceSymbols);
+        build_decode_table(new_lengths, s.literal_table, kLiteralSymbols, TableKind::kLiteral);
+        build_decode_table(new_lengths + kLiteralSymbols, s.distance_table, kDistanceSymbols,
+                           TableKind::kDistance);
         build_decode_table(new_lengths + kLiteralSymbols + kDistanceSymbols, s.repeat_table,
-                           kRepeatSymbols);
+                           kRepeatSymbols, TableKind::kRepeat);
     }
     std::memcpy(s.old_lengths, new_lengths, sizeof new_lengths);
 }

@@ -2,7 +2,39 @@
 
 namespace qarn {
 
-void build_decode_table(const uint8_t* lengths, DecodeTable& table, uint32_t count) {
+uint32_t decode_entry_of(TableKind kind, uint32_t symbol) {
+    using namespace decode_entry;
+    uint32_t extra = 0;
+    uint32_t base = 0;
+    uint32_t what = 0;
+    if (kind == TableKind::kLiteral) {
+        if (symbol < 256) {
+            base = symbol;
+        } else if (symbol >= kSymLongMatch) {
+            what = kKindLong;
+            extra = kLengthBits[symbol - kSymLongMatch];
+            base = kLengthBases[symbol - kSymLongMatch] + 3u;
+        } else if (symbol >= kSymShortMatch && symbol < kSymTableChange) {
+            what = kKindShort;
+            extra = kShortBits[symbol - kSymShortMatch];
+            base = kShortBases[symbol - kSymShortMatch] + 1u;
+        } else if (symbol > kSymRepeatLast && symbol < kSymShortMatch) {
+            what = kKindRecent;
+            base = symbol - kSymRepeatLast;
+        } else {
+            what = kKindOther;
+        }
+    } else if (kind == TableKind::kDistance && symbol < kDistanceSymbols) {
+        extra = kDistanceBits[symbol];
+    } else if (kind == TableKind::kRepeat && symbol < kRepeatSymbols) {
+        extra = kLengthBits[symbol];
+        base = kLengthBases[symbol] + 2u;
+    }
+    return what | base << kBaseShift | symbol << kSymbolShift | extra << kExtraShift | extra;
+}
+
+void build_decode_table(const uint8_t* lengths, DecodeTable& table, uint32_t count,
+                        TableKind kind) {
     if (count > kDecodeCapacity) count = kDecodeCapacity;  // callers never ask for more
 
     uint32_t count_of[16] = {};
@@ -27,6 +59,7 @@ void build_decode_table(const uint8_t* lengths, DecodeTable& table, uint32_t cou
         if (len != 0) table.symbols[next[len]++] = static_cast<uint16_t>(i);
     }
     table.symbol_count = count;
+    table.kind = kind;
 
     // The fast table. The windows that decode with length n are exactly those from
     // limits[n - 1] up to limits[n] (the last length whose limit was capped at 0xFFFF takes
@@ -42,8 +75,7 @@ void build_decode_table(const uint8_t* lengths, DecodeTable& table, uint32_t cou
         const uint32_t step = 1u << (kFastBits - n);
         uint32_t index = table.starts[n] + (((prefix << shift) - table.limits[n - 1]) >> (16 - n));
         while (prefix < end) {
-            const uint32_t symbol = table.symbols[index < count ? index : 0];
-            const auto entry = static_cast<uint16_t>((symbol << 4) | n);
+            const uint32_t entry = decode_entry_of(kind, table.symbols[index < count ? index : 0]) + n;
             const uint32_t group_end = (prefix / step + 1) * step;
             const uint32_t stop = group_end < end ? group_end : end;
             while (prefix < stop) table.fast[prefix++] = entry;

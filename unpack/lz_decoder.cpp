@@ -4,13 +4,14 @@
 // write position modulo the window, refills the input buffer at its threshold, stops a
 // damaged entry that has run past its packed data, flushes the window when fewer than
 // kFlushMargin bytes of it are free, and ends the entry at its unpacked size. It then works
-// out how far the fast path may go without any of these falling due: as long as the write
-// position stays below `out_limit` and the input below `next_limit`, a whole step (up to
-// kLongestDecoderStep bytes) can neither reach the window's end, nor the bytes not yet
-// handed on, nor pass the entry's end. So the fast path makes two comparisons per step
-// instead of five, holds the bit stream in a 64-bit register (BitBuffer) refilled once per
-// step, and copies matches that lie wholly behind the write position in wide pieces.
-// Near a boundary the careful path runs before every symbol, exactly as the format reads.
+// out how many steps the fast path may take without any of these falling due: a whole step
+// (up to kLongestDecoderStep bytes) can then neither reach the window's end, nor the bytes
+// not yet handed on, nor pass the entry's end, nor read past the refill threshold. So the
+// fast path counts down one register per step instead of making five comparisons, holds
+// the bit stream in a 64-bit register (BitBuffer) refilled once per step, decodes each code
+// together with its extra bits from one table entry, and copies matches whose source lies
+// wholly inside the window in wide pieces. Near a boundary the careful path runs before
+// every symbol, exactly as the format reads.
 //
 // A non-solid entry does not clear the window: window_unwritten marks the bytes from the
 // write position to the window's end as never written since the entry began, and the one
@@ -72,9 +73,11 @@ struct Piece16 {
     uint8_t bytes[16];
 };
 
-// A match whose source lies wholly behind the write position, inside the window, with the
-// result of a byte-by-byte copy in increasing order. Pieces of up to sixteen bytes read
-// only final bytes when the source trails the output by at least the piece's size.
+// A match whose source lies inside the window, wholly behind the write position (`from` is
+// `distance` bytes before `dst`) or, for a match reaching back past the window's start,
+// wholly ahead of it (at least 32 bytes on), with the result of a byte-by-byte copy in
+// increasing order. Pieces of up to sixteen bytes read only final bytes when the source
+// trails the output by at least the piece's size, and any bytes when it lies ahead.
 //
 // Exactly `length` bytes may change: the bytes ahead are history that a match of nearly a
 // window's distance may still read. At sixteen bytes or more of distance (nearly every
@@ -82,8 +85,7 @@ struct Piece16 {
 // shorter than 32 bytes), and the up to 31 bytes it writes beyond the match are saved first
 // and put back after: a few memory operations instead of a branch on the length that the
 // processor cannot foresee. The caller leaves 32 bytes of window after the match for that.
-inline void copy_near(uint8_t* dst, uint32_t distance, uint32_t length) {
-    const uint8_t* from = dst - distance;
+inline void copy_near(uint8_t* dst, const uint8_t* from, uint32_t distance, uint32_t length) {
     if (distance >= 16) {
         Piece16 after[2];
         std::memcpy(after, dst + length, sizeof after);
@@ -152,6 +154,22 @@ inline uint32_t symbol_read_limit(const UnpackState& s) {
     return left < kRefillBeforeSymbol ? left : kRefillBeforeSymbol;
 }
 
+// The match history. It stays in memory during the loop, which touches it once per match
+// only, so that the registers go to what every symbol needs.
+struct History {
+    uint32_t distances[4];
+    uint32_t count;
+    uint32_t last_length;
+    uint32_t last_distance;
+
+    void enter(uint32_t distance, uint32_t length) {
+        distances[count & 3] = distance;
+        ++count;
+        last_distance = distance;
+        last_length = length;
+    }
+};
+
 // The decoding loop's state, in locals: window stores may alias anything, so what the loop
 // touches on every symbol lives here and goes back into the record only around the rare
 // calls out.
@@ -162,14 +180,14 @@ public:
           window_(window),
           write_pos_(s.write_pos),
           unwritten_(s.window_unwritten != 0),
-          distance_count_(static_cast<uint32_t>(s.old_distance_count)),
-          last_length_(s.last_length),
-          last_distance_(s.last_distance),
+          h_{{s.old_distances[0], s.old_distances[1], s.old_distances[2], s.old_distances[3]},
+             static_cast<uint32_t>(s.old_distance_count),
+             s.last_length,
+             s.last_distance},
           // The unpacked size is a signed count; decrementing it wraps like the 32-bit
           // register it describes, and the overrun bound ends whatever a hostile size starts.
           stretch_remaining_(static_cast<int32_t>(static_cast<uint32_t>(s.remaining_size) - 1u)),
           stretch_start_(s.write_pos) {
-        for (int i = 0; i < 4; ++i) old_distances_[i] = s.old_distances[i];
         in_.load(s);
     }
 
@@ -181,7 +199,7 @@ private:
                                     (write_pos_ - stretch_start_));
     }
     bool careful_step();
-    void set_limits();
+    uint32_t fast_steps() const;
     void store_all();
 
     UnpackState& s_;
@@ -189,36 +207,33 @@ private:
     BitBuffer in_{};
     uint32_t write_pos_;
     bool unwritten_;
-    uint32_t old_distances_[4];
-    uint32_t distance_count_;
-    uint32_t last_length_;
-    uint32_t last_distance_;
+    History h_;
     // The unpacked bytes still to produce are stretch_remaining_ less what was written since
     // stretch_start_; the careful path starts a new stretch whenever it looks.
     int32_t stretch_remaining_;
     uint32_t stretch_start_;
     uint32_t read_limit_ = 0;
-    uint32_t out_limit_ = 0;   // the fast path runs while write_pos_ is below this ...
-    uint32_t next_limit_ = 0;  // ... and in_.next is below this
 };
 
 void EntryDecoder::store_all() {
     in_.store(s_);
-    for (int i = 0; i < 4; ++i) s_.old_distances[i] = old_distances_[i];
-    s_.old_distance_count = static_cast<int32_t>(distance_count_);
-    s_.last_length = last_length_;
-    s_.last_distance = last_distance_;
+    for (int i = 0; i < 4; ++i) s_.old_distances[i] = h_.distances[i];
+    s_.old_distance_count = static_cast<int32_t>(h_.count);
+    s_.last_length = h_.last_length;
+    s_.last_distance = h_.last_distance;
     s_.write_pos = write_pos_ & kWindowMask;
     s_.window_unwritten = unwritten_ ? 1 : 0;
     s_.remaining_size = remaining();
 }
 
-// Where the fast path must hand over again: a step of up to kLongestDecoderStep bytes
-// started below out_limit_ ends at or before the window's end, leaves at least kFlushMargin
-// bytes free ahead of the bytes not yet handed on, and ends inside the entry. The input
-// limit: after a refill `next` lies 7 or 8 bytes past the read position, so a read
-// position at or past read_limit_ shows as next_limit_ or more.
-void EntryDecoder::set_limits() {
+// How many steps after the one the careful path has just prepared may go without it. A
+// step of up to kLongestDecoderStep bytes started below `limit` ends at or before the
+// window's end, leaves at least kFlushMargin bytes free ahead of the bytes not yet handed
+// on, and ends inside the entry; step i from now starts at most i whole steps on. A step
+// reads at most 51 bits, under 7 bytes, so step i starts at most 7 * i bytes further into
+// the input, which must stay below read_limit_. One count of steps left is a single
+// register and a single test in the loop, where two limits were two of each.
+uint32_t EntryDecoder::fast_steps() const {
     const uint32_t pending = (write_pos_ - s_.flush_pos) & kWindowMask;
     uint32_t limit = kWindowSize - kLongestDecoderStep + 1;
     const uint32_t flush_limit = write_pos_ + (kWindowSize - kFlushMargin + 1 - pending);
@@ -226,8 +241,10 @@ void EntryDecoder::set_limits() {
     const auto left = static_cast<uint32_t>(stretch_remaining_) + 1u;  // 1 to 2^31
     const uint32_t end_limit = left > kLongestDecoderStep ? write_pos_ + left - kLongestDecoderStep : 0;
     if (end_limit < limit) limit = end_limit;
-    out_limit_ = limit;
-    next_limit_ = read_limit_ + 7;
+    const uint32_t out_steps = limit > write_pos_ ? (limit - write_pos_ - 1) / kLongestDecoderStep : 0;
+    const uint32_t at = in_.byte_position();
+    const uint32_t in_steps = read_limit_ > at ? (read_limit_ - at - 1) / 7 : 0;
+    return out_steps < in_steps ? out_steps : in_steps;
 }
 
 // Everything the format asks before a symbol. False when the entry ends here.
@@ -250,31 +267,31 @@ bool EntryDecoder::careful_step() {
         s_.write_pos = write_pos_;
         flush_window(s_);
     }
-    set_limits();
     return true;
 }
 
-// The match history in locals of the loop (see run).
-struct History {
-    uint32_t distances[4];
-    uint32_t count;
-    uint32_t last_length;
-    uint32_t last_distance;
-
-    void enter(uint32_t distance, uint32_t length) {
-        distances[count & 3] = distance;
-        ++count;
-        last_distance = distance;
-        last_length = length;
-    }
-};
 
 inline uint32_t copy_match(uint8_t* window, uint32_t write_pos, uint32_t distance,
                            uint32_t length, bool unwritten) {
-    if (distance - 1u < write_pos && write_pos + length + 32 <= kWindowSize) {
-        copy_near(window + write_pos, distance, length);
+#if !defined(__OPTIMIZE_SIZE__)
+    // The source, reduced to the window, lies wholly behind the write position or, for a
+    // match reaching back past the window's start, wholly ahead of it, where it holds the
+    // oldest bytes unless the window has not been written round since a non-solid start
+    // (copy_exact reads zeros then). One test for both, which the processor foresees: a
+    // branch on which side the source lies would be mispredicted for one match in twenty.
+    const uint32_t from = (write_pos - distance) & kWindowMask;
+    const uint32_t reach = write_pos + (unwritten ? 0 : kWindowSize);
+    if (distance - 1u < reach && from + length + 32 <= kWindowSize &&
+        write_pos + length + 32 <= kWindowSize) {
+        copy_near(window + write_pos, window + from, distance, length);
         return write_pos + length;
     }
+#else
+    if (distance - 1u < write_pos && write_pos + length + 32 <= kWindowSize) {
+        copy_near(window + write_pos, window + write_pos - distance, distance, length);
+        return write_pos + length;
+    }
+#endif
     return copy_exact(window, write_pos, distance, length, unwritten);
 }
 
@@ -291,42 +308,51 @@ void EntryDecoder::run() {
     uint8_t* const window = window_;
     BitBuffer in = in_;
     uint32_t write_pos = write_pos_;
-    uint32_t out_limit = out_limit_;
-    uint32_t next_limit = next_limit_;
-    bool unwritten = unwritten_;
-    History h{{old_distances_[0], old_distances_[1], old_distances_[2], old_distances_[3]},
-              distance_count_,
-              last_length_,
-              last_distance_};
+    uint32_t steps_left = 0;  // steps the fast path may take before the careful path looks
+    History& h = h_;
     for (;;) {
         in.refill();
-        if (write_pos >= out_limit || in.next >= next_limit) {
+        if (steps_left != 0) {
+            --steps_left;
+        } else {
             in_ = in;
             write_pos_ = write_pos;
             const bool go_on = careful_step();
             in = in_;
             write_pos = write_pos_;
             if (!go_on) break;
-            out_limit = out_limit_;
-            next_limit = next_limit_;
-            unwritten = unwritten_;
+            steps_left = fast_steps();
         }
 
-        const uint32_t sym = in.decode(*literals);
-        if (sym < 256) {
-            window[write_pos++] = static_cast<uint8_t>(sym);
+        using namespace decode_entry;
+        const uint32_t e = in.entry(*literals);
+        if (e < kKindLong) {
+            in.consume(total(e));
+            window[write_pos++] = static_cast<uint8_t>(e >> kSymbolShift);
             continue;
         }
+        const uint32_t value = base(e) + in.consume_entry(e);
         uint32_t distance;
         uint32_t length;
-        if (sym >= kSymLongMatch) {
-            const uint32_t k = sym - kSymLongMatch;
-            length = kLengthBases[k] + 3u + in.take(kLengthBits[k]);
-            const uint32_t d = in.decode(*distances);
-            distance = kDistanceBases[d] + 1u + in.take(kDistanceBits[d]);
-            length += static_cast<uint32_t>(distance >= kFarDistance) +
-                      static_cast<uint32_t>(distance >= kMidDistance);
-        } else if (sym == kSymTableChange) {
+        if (e < kKindRecent) {
+            const uint32_t d = in.entry(*distances);
+            distance = kDistanceBases[symbol(d)] + 1u + in.consume_entry(d);
+            length = value + static_cast<uint32_t>(distance >= kFarDistance) +
+                     static_cast<uint32_t>(distance >= kMidDistance);
+        } else if (e < kKindShort) {
+            distance = h.distances[(h.count - value) & 3];
+            const uint32_t r = in.entry(*repeats);
+            length = base(r) + in.consume_entry(r) +
+                     static_cast<uint32_t>(distance >= kFarDistance) +
+                     static_cast<uint32_t>(distance >= kMidDistance) +
+                     static_cast<uint32_t>(distance >= kNearDistance);
+        } else if (e < kKindOther) {
+            distance = value;
+            length = 2;
+        } else if (symbol(e) == kSymRepeatLast) {
+            distance = h.last_distance;
+            length = h.last_length;
+        } else {  // a table header follows
             in.store(s_);
             s_.write_pos = write_pos;
             read_tables(s_);
@@ -334,30 +360,12 @@ void EntryDecoder::run() {
             // A damaged stream can consist of nothing but table changes; they consume bits
             // but produce nothing, so the careful path looks at the bound next.
             read_limit_ = symbol_read_limit(s_);
-            next_limit = 0;
+            steps_left = 0;
             continue;
-        } else if (sym == kSymRepeatLast) {
-            distance = h.last_distance;
-            length = h.last_length;
-        } else if (sym < kSymShortMatch) {
-            distance = h.distances[(h.count - (sym - 256)) & 3];
-            const uint32_t r = in.decode(*repeats);
-            length = kLengthBases[r] + 2u + in.take(kLengthBits[r]) +
-                     static_cast<uint32_t>(distance >= kFarDistance) +
-                     static_cast<uint32_t>(distance >= kMidDistance) +
-                     static_cast<uint32_t>(distance >= kNearDistance);
-        } else {
-            const uint32_t j = sym - kSymShortMatch;
-            distance = kShortBases[j] + 1u + in.take(kShortBits[j]);
-            length = 2;
         }
         h.enter(distance, length);
-        write_pos = copy_match(window, write_pos, distance, length, unwritten);
+        write_pos = copy_match(window, write_pos, distance, length, unwritten_);
     }
-    for (int i = 0; i < 4; ++i) old_distances_[i] = h.distances[i];
-    distance_count_ = h.count;
-    last_length_ = h.last_length;
-    last_distance_ = h.last_distance;
     store_all();
 }
 

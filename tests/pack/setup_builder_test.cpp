@@ -248,7 +248,9 @@ TEST_F(SetupBuild, AnEmptyFolderOrAMissingOneIsAnError) {
     EXPECT_FALSE(build(3));
     EXPECT_TRUE(mentions("not a folder"));
     EXPECT_FALSE(build(0));
-    EXPECT_TRUE(mentions("level must be 1 to 5"));
+    EXPECT_TRUE(mentions("level must be 1 to 6"));
+    EXPECT_FALSE(build(7));
+    EXPECT_TRUE(mentions("level must be 1 to 6"));
 }
 
 }  // namespace
