@@ -1,6 +1,6 @@
 #include "archive/checksum.h"
 
-#include <cstring>
+#include "unpack/byte_order.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <cpuid.h>
@@ -11,20 +11,15 @@
 namespace qarn {
 namespace {
 
-// Four bytes in little-endian order, whatever the host's order.
-inline uint32_t le32(const uint8_t* p) {
-    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
-
 uint32_t crc32_sliced(const Crc32Table& table, uint32_t running, const uint8_t* data,
                       size_t length) {
     const auto& t = table.slice;
 #if !defined(__OPTIMIZE_SIZE__)  // the installer, built for size, goes byte by byte
     for (; length >= 16; length -= 16, data += 16) {
-        const uint32_t a = running ^ le32(data);
-        const uint32_t b = le32(data + 4);
-        const uint32_t c = le32(data + 8);
-        const uint32_t d = le32(data + 12);
+        const uint32_t a = running ^ load_le32(data);
+        const uint32_t b = load_le32(data + 4);
+        const uint32_t c = load_le32(data + 8);
+        const uint32_t d = load_le32(data + 12);
         running = t[15][a & 0xFF] ^ t[14][(a >> 8) & 0xFF] ^ t[13][(a >> 16) & 0xFF] ^
                   t[12][a >> 24] ^ t[11][b & 0xFF] ^ t[10][(b >> 8) & 0xFF] ^
                   t[9][(b >> 16) & 0xFF] ^ t[8][b >> 24] ^ t[7][c & 0xFF] ^

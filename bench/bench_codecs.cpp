@@ -9,6 +9,7 @@
 
 #include "archive/checksum.h"
 #include "pack/archive_writer.h"
+#include "tests/support/memory_streams.h"
 #include "unpack/lz_decoder.h"
 
 namespace qarn::bench {
@@ -48,41 +49,6 @@ private:
     size_t end_ = 0;
 };
 
-class BytesInput final : public EntryInput {
-public:
-    explicit BytesInput(const Bytes& b) : b_(b) {}
-    int64_t read(uint8_t* dst, size_t count) override {
-        const size_t n = count < b_.size() - pos_ ? count : b_.size() - pos_;
-        if (n != 0) std::memcpy(dst, b_.data() + pos_, n);
-        pos_ += n;
-        return static_cast<int64_t>(n);
-    }
-    bool rewind() override {
-        pos_ = 0;
-        return true;
-    }
-
-private:
-    const Bytes& b_;
-    size_t pos_ = 0;
-};
-
-class SpanReader final : public PackedReader {
-public:
-    SpanReader(const uint8_t* p, size_t n) : p_(p), left_(n) {}
-    int32_t read_packed(uint8_t* dst, int32_t count) override {
-        const size_t n = left_ < static_cast<size_t>(count) ? left_ : static_cast<size_t>(count);
-        if (n != 0) std::memcpy(dst, p_, n);
-        p_ += n;
-        left_ -= n;
-        return static_cast<int32_t>(n);
-    }
-
-private:
-    const uint8_t* p_;
-    size_t left_;
-};
-
 // Keeps nothing but the data checksum and the count, as a test of the archive does.
 class CrcWriter final : public UnpackedWriter {
 public:
@@ -111,7 +77,7 @@ bool pack_archive(const std::vector<CorpusFile>& files, int level, uint32_t thre
         return false;
     }
     for (const CorpusFile& f : files) {
-        BytesInput input(f.data);
+        test::MemoryInput input(f.data);
         EntryOutcome outcome{};
         const PackStatus status =
             writer->add_entry({f.name.c_str(), 0x20, 0x5A2C6341, f.data.size()}, input, outcome);
@@ -141,7 +107,7 @@ uint64_t decode_archive(const OurArchive& archive) {
         if (e.stored) {
             writer.write_unpacked(data, static_cast<int32_t>(e.packed_size));
         } else {
-            SpanReader reader(data, e.packed_size);
+            test::SpanReader reader(test::ByteSpan(data, e.packed_size));
             state->reader = &reader;
             state->writer = &writer;
             state->packed_size = e.packed_size;
@@ -163,7 +129,7 @@ RealDecoder::RealDecoder() : impl_(new Impl) { std::memset(&impl_->state, 0, siz
 RealDecoder::~RealDecoder() { delete impl_; }
 
 bool RealDecoder::decode(const RealEntry& entry) {
-    SpanReader reader(entry.packed.data(), entry.packed.size());
+    test::SpanReader reader(entry.packed);
     CrcWriter writer;
     UnpackState& s = impl_->state;
     s.reader = &reader;

@@ -33,10 +33,14 @@
 #include "bench/bench_measure.h"
 #include "pack/level_settings.h"
 #include "pack/rar20_encoder.h"
+#include "tests/support/memory_streams.h"
 #include "unpack/rar20_format.h"
 
 namespace qarn::bench {
 namespace {
+
+using test::MemorySink;
+using test::MemorySource;
 
 constexpr uint64_t kRealDecodeTarget = 100u << 20;  // output of the real-entry decode loop
 constexpr uint32_t kOriginalSizes[6] = {0, 8245, 8244, 8184, 8182, 8185};  // methods 1-5
@@ -82,25 +86,6 @@ std::string num(double v, int decimals) {
     return buf;
 }
 std::string num(uint64_t v) { return std::to_string(v); }
-
-struct MemorySink final : PackSink {
-    bool write(const uint8_t* src, size_t count) override {
-        bytes.insert(bytes.end(), src, src + count);
-        return true;
-    }
-    Bytes bytes;
-};
-struct MemorySource final : PackSource {
-    explicit MemorySource(const Bytes& b) : b_(b) {}
-    int64_t read(uint8_t* dst, size_t count) override {
-        const size_t n = count < b_.size() - pos_ ? count : b_.size() - pos_;
-        std::memcpy(dst, b_.data() + pos_, n);
-        pos_ += n;
-        return static_cast<int64_t>(n);
-    }
-    const Bytes& b_;
-    size_t pos_ = 0;
-};
 
 std::vector<std::string> missed;  // targets not met
 

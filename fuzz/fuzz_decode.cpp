@@ -30,6 +30,7 @@
 #include <sanitizer/asan_interface.h>
 #endif
 
+#include "tests/support/memory_streams.h"
 #include "unpack/byte_streams.h"
 #include "unpack/lz_decoder.h"
 #include "unpack/rar20_format.h"
@@ -39,26 +40,6 @@ namespace {
 
 constexpr uint32_t kMaxUnpacked = qarn::kWindowSize;
 constexpr size_t kInputHeader = 8;
-
-class MemoryReader final : public qarn::PackedReader {
-public:
-    void reset(const uint8_t* data, size_t size) {
-        data_ = data;
-        left_ = size;
-    }
-    int32_t read_packed(uint8_t* dst, int32_t count) override {
-        if (count <= 0) return 0;
-        const size_t n = left_ < static_cast<size_t>(count) ? left_ : static_cast<size_t>(count);
-        if (n > 0) std::memcpy(dst, data_, n);
-        data_ += n;
-        left_ -= n;
-        return static_cast<int32_t>(n);
-    }
-
-private:
-    const uint8_t* data_ = nullptr;
-    size_t left_ = 0;
-};
 
 class CountingWriter final : public qarn::UnpackedWriter {
 public:
@@ -83,7 +64,7 @@ public:
 // One decoding run: the decoder's record as the extraction run holds it, zero at the start.
 struct DecodeRun {
     qarn::UnpackState state;
-    MemoryReader reader;
+    qarn::test::SpanReader reader{qarn::test::ByteSpan(nullptr, 0)};
     CountingWriter writer;
 };
 
@@ -93,7 +74,7 @@ uint32_t read_u24(const uint8_t* p) {
 
 void decode_entry(DecodeRun& run, uint8_t* window, const uint8_t* packed, size_t packed_size,
                   uint32_t unpacked_size, bool solid) {
-    run.reader.reset(packed, packed_size);
+    run.reader.reset(qarn::test::ByteSpan(packed, packed_size));
     run.writer.bytes = 0;
     run.state.reader = &run.reader;
     run.state.writer = &run.writer;

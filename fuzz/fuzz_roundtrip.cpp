@@ -4,7 +4,7 @@
 // stored, as the archive writer stores them, and stay out of the stream.
 //
 // Input layout:
-//   byte 0     level, 1 + (value % 5)
+//   byte 0     level, 1 + (value % 6)
 //   byte 1     entries, 1 + (value % 4); bit 7: the compressor reads the data in small pieces
 //   then       two bytes per cut between entries (little-endian, taken modulo the data size)
 //   the rest   the data, cut at the sorted cut points
@@ -17,51 +17,10 @@
 #include <vector>
 
 #include "pack/rar20_encoder.h"
+#include "tests/support/memory_streams.h"
 #include "unpack/lz_decoder.h"
 
 namespace {
-
-class PieceSource final : public qarn::PackSource {
-public:
-    PieceSource(const uint8_t* data, size_t size, size_t piece)
-        : data_(data), left_(size), piece_(piece) {}
-    int64_t read(uint8_t* dst, size_t count) override {
-        const size_t n = std::min({count, left_, piece_});
-        std::memcpy(dst, data_, n);
-        data_ += n;
-        left_ -= n;
-        return static_cast<int64_t>(n);
-    }
-
-private:
-    const uint8_t* data_;
-    size_t left_;
-    size_t piece_;
-};
-
-class VectorSink final : public qarn::PackSink {
-public:
-    bool write(const uint8_t* src, size_t count) override {
-        bytes.insert(bytes.end(), src, src + count);
-        return true;
-    }
-    std::vector<uint8_t> bytes;
-};
-
-class MemoryReader final : public qarn::PackedReader {
-public:
-    explicit MemoryReader(const std::vector<uint8_t>& b) : b_(b) {}
-    int32_t read_packed(uint8_t* dst, int32_t count) override {
-        const size_t n = std::min(b_.size() - pos_, static_cast<size_t>(count));
-        if (n != 0) std::memcpy(dst, b_.data() + pos_, n);
-        pos_ += n;
-        return static_cast<int32_t>(n);
-    }
-
-private:
-    const std::vector<uint8_t>& b_;
-    size_t pos_ = 0;
-};
 
 class CompareWriter final : public qarn::UnpackedWriter {
 public:
@@ -122,8 +81,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const uint8_t* entry = payload + cuts[i];
         const size_t entry_size = cuts[i + 1] - cuts[i];
         if (entry_size == 0) continue;  // stored
-        PieceSource source(entry, entry_size, piece);
-        VectorSink sink;
+        qarn::test::MemorySource source(qarn::test::ByteSpan(entry, entry_size), piece);
+        qarn::test::MemorySink sink;
         qarn::EntryPackResult result{};
         const qarn::PackStatus status = encoder->compress_entry(source, entry_size, sink, result);
         if (status == qarn::PackStatus::kNotSmaller) {
@@ -136,7 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         stream_open = true;
 
-        MemoryReader reader(sink.bytes);
+        qarn::test::SpanReader reader(sink.bytes);
         CompareWriter writer(entry, entry_size);
         state->reader = &reader;
         state->writer = &writer;

@@ -7,29 +7,14 @@
 //    padding makes the 4-byte load of a window at up to index 8191 safe; the fourth byte
 //    only ever supplies bits below the window's 16.
 #pragma once
-#include <bit>
 #include <cstdint>
-#include <cstring>
 
+#include "unpack/byte_order.h"
 #include "unpack/unpack_state.h"
 
 namespace qarn {
 
 void refill_input(UnpackState& s, bool first);
-
-inline uint32_t load_be32(const uint8_t* p) {
-    uint32_t v;
-    std::memcpy(&v, p, 4);
-    if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap32(v);
-    return v;
-}
-
-inline uint64_t load_be64(const uint8_t* p) {
-    uint64_t v;
-    std::memcpy(&v, p, 8);
-    if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap64(v);
-    return v;
-}
 
 // Reading bits: peek gives the next 16 bits without consuming them, skip consumes n (1 to
 // 16), read does both, decode consumes one Huffman code and gives its symbol.

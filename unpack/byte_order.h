@@ -9,9 +9,8 @@
 
 namespace qarn {
 
-inline uint32_t byte_swap32(uint32_t v) {
-    return (v >> 24) | ((v >> 8) & 0xFF00u) | ((v << 8) & 0xFF0000u) | (v << 24);
-}
+inline uint32_t byte_swap32(uint32_t v) { return __builtin_bswap32(v); }
+inline uint64_t byte_swap64(uint64_t v) { return __builtin_bswap64(v); }
 
 inline uint16_t load_le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 
@@ -26,6 +25,13 @@ inline uint32_t load_be32(const uint8_t* p) {
     uint32_t v;
     std::memcpy(&v, p, 4);
     if constexpr (std::endian::native == std::endian::little) v = byte_swap32(v);
+    return v;
+}
+
+inline uint64_t load_be64(const uint8_t* p) {
+    uint64_t v;
+    std::memcpy(&v, p, 8);
+    if constexpr (std::endian::native == std::endian::little) v = byte_swap64(v);
     return v;
 }
 

@@ -9,34 +9,6 @@
 #include "unpack/lz_decoder.h"
 
 namespace qarn::test {
-namespace {
-
-class VectorReader final : public PackedReader {
-public:
-    explicit VectorReader(const Bytes& b) : b_(b) {}
-    int32_t read_packed(uint8_t* dst, int32_t count) override {
-        const size_t n = std::min(b_.size() - pos_, static_cast<size_t>(count));
-        if (n != 0) std::memcpy(dst, b_.data() + pos_, n);
-        pos_ += n;
-        return static_cast<int32_t>(n);
-    }
-
-private:
-    const Bytes& b_;
-    size_t pos_ = 0;
-};
-
-class VectorWriter final : public UnpackedWriter {
-public:
-    int32_t write_unpacked(const uint8_t* src, int32_t count) override {
-        out.insert(out.end(), src, src + count);
-        return count;
-    }
-    Bytes out;
-};
-
-}  // namespace
-
 Bytes text_sample(size_t n, uint32_t seed) {
     static const char* const words[] = {
         "installer", "window", "the",   "of", "Zentrivo", "setup", "archive", "and",     "folder",
@@ -74,13 +46,6 @@ Bytes binary_sample(size_t n, uint32_t seed) {
     }
     out.resize(n);
     return out;
-}
-
-int64_t MemorySource::read(uint8_t* dst, size_t count) {
-    const size_t n = std::min({count, data_.size() - pos_, piece_});
-    if (n != 0) std::memcpy(dst, data_.data() + pos_, n);
-    pos_ += n;
-    return static_cast<int64_t>(n);
 }
 
 std::vector<PackedEntry> pack_entries(const std::vector<Bytes>& inputs, int level) {
@@ -128,8 +93,8 @@ std::vector<Bytes> unpack_entries(const std::vector<Bytes>& inputs,
         // The first compressed entry opens the stream; every later one continues it.
         EXPECT_EQ(packed[i].solid, !first_compressed) << "entry " << i;
         first_compressed = false;
-        VectorReader reader(packed[i].packed);
-        VectorWriter writer;
+        SpanReader reader(packed[i].packed);
+        MemoryWriter writer;
         state->reader = &reader;
         state->writer = &writer;
         state->packed_size = static_cast<uint32_t>(packed[i].packed.size());
@@ -178,26 +143,6 @@ uint64_t expect_round_trip(const std::vector<Bytes>& inputs, int level) {
         }
     }
     return total;
-}
-
-bool MemoryOutput::write(const uint8_t* src, size_t count) {
-    if (bytes.size() < pos_ + count) bytes.resize(pos_ + count);
-    std::memcpy(bytes.data() + pos_, src, count);
-    pos_ += count;
-    return true;
-}
-
-bool MemoryOutput::seek(uint64_t offset) {
-    if (offset > bytes.size()) return false;
-    pos_ = static_cast<size_t>(offset);
-    return true;
-}
-
-int64_t MemoryInput::read(uint8_t* dst, size_t count) {
-    const size_t n = std::min(count, data_.size() - pos_);
-    if (n != 0) std::memcpy(dst, data_.data() + pos_, n);
-    pos_ += n;
-    return static_cast<int64_t>(n);
 }
 
 Bytes write_archive(const std::vector<NamedInput>& inputs, int level, const Bytes& prefix,

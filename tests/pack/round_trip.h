@@ -8,30 +8,10 @@
 #include "archive/planned_destination.h"
 #include "pack/archive_writer.h"
 #include "pack/pack_stream.h"
+#include "tests/support/memory_streams.h"
 #include "tests/support/test_support.h"
 
 namespace qarn::test {
-
-class MemorySource final : public PackSource {
-public:
-    explicit MemorySource(const Bytes& data, size_t piece = SIZE_MAX)
-        : data_(data), piece_(piece) {}
-    int64_t read(uint8_t* dst, size_t count) override;
-
-private:
-    const Bytes& data_;
-    size_t piece_;  // the most one read delivers, to exercise short reads
-    size_t pos_ = 0;
-};
-
-class MemorySink final : public PackSink {
-public:
-    bool write(const uint8_t* src, size_t count) override {
-        bytes.insert(bytes.end(), src, src + count);
-        return true;
-    }
-    Bytes bytes;
-};
 
 struct PackedEntry {
     Bytes packed;  // empty for a stored entry
@@ -54,31 +34,6 @@ std::vector<Bytes> unpack_entries(const std::vector<Bytes>& inputs,
 
 // Packs, decodes and compares every entry; returns the total packed size.
 uint64_t expect_round_trip(const std::vector<Bytes>& inputs, int level);
-
-// An archive in memory; seeking back is allowed, as the writer needs it.
-class MemoryOutput final : public ArchiveOutput {
-public:
-    bool write(const uint8_t* src, size_t count) override;
-    bool seek(uint64_t offset) override;
-    Bytes bytes;
-
-private:
-    size_t pos_ = 0;
-};
-
-class MemoryInput final : public EntryInput {
-public:
-    explicit MemoryInput(const Bytes& data) : data_(data) {}
-    int64_t read(uint8_t* dst, size_t count) override;
-    bool rewind() override {
-        pos_ = 0;
-        return true;
-    }
-
-private:
-    const Bytes& data_;
-    size_t pos_ = 0;
-};
 
 struct NamedInput {
     std::string name;

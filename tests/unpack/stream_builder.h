@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "unpack/rar20_format.h"
+#include "tests/support/memory_streams.h"
 #include "unpack/unpack_state.h"
 
 namespace qarn::test {
@@ -72,35 +73,6 @@ inline void put_table_header(BitWriter& w, const std::vector<uint8_t>& lengths, 
         w.put((lengths[i] - base) & 15, 5);
     }
 }
-
-// Reader over a byte vector; counts how many bytes it handed out.
-class MemoryReader final : public PackedReader {
-public:
-    explicit MemoryReader(std::vector<uint8_t> data) : data_(std::move(data)) {}
-    int32_t read_packed(uint8_t* dst, int32_t count) override {
-        const size_t n = std::min(static_cast<size_t>(count), data_.size() - pos_);
-        std::copy_n(data_.begin() + static_cast<long>(pos_), n, dst);
-        pos_ += n;
-        return static_cast<int32_t>(n);
-    }
-    size_t delivered() const { return pos_; }
-    size_t size() const { return data_.size(); }
-
-private:
-    std::vector<uint8_t> data_;
-    size_t pos_ = 0;
-};
-
-class MemoryWriter final : public UnpackedWriter {
-public:
-    int32_t write_unpacked(const uint8_t* src, int32_t count) override {
-        ++calls;
-        out.insert(out.end(), src, src + count);
-        return count;
-    }
-    std::vector<uint8_t> out;
-    int calls = 0;
-};
 
 // A decoder record with its window, as the extraction run holds them.
 struct Decoder {
