@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "pack/token.h"
+#include "unpack/byte_order.h"
 
 namespace qarn {
 namespace {
@@ -32,22 +33,14 @@ inline void push_slot(uint32_t* slots, uint32_t value) {
     slots[0] = value;
 }
 
-inline uint32_t load32(const uint8_t* p) {
-    uint32_t v;
-    std::memcpy(&v, p, 4);
-    return v;
-}
-inline uint64_t load64(const uint8_t* p) {
-    uint64_t v;
-    std::memcpy(&v, p, 8);
-    return v;
-}
-// One multiplication spreads the four bytes over 64 bits: the top bits pick the chain head
-// or bucket, the bits below them are a bucket slot's tag.
-inline uint64_t spread4(const uint8_t* p) { return load32(p) * 0x9E3779B97F4A7C15ull; }
-inline uint64_t spread8(const uint8_t* p) { return load64(p) * 0x9E3779B97F4A7C15ull; }
+// Bytes are loaded little-endian whatever the host, so that the hashes, the matches found
+// and the output are the same everywhere. One multiplication spreads the four bytes over 64
+// bits: the top bits pick the chain head or bucket, the bits below them are a bucket slot's
+// tag.
+inline uint64_t spread4(const uint8_t* p) { return load_le32(p) * 0x9E3779B97F4A7C15ull; }
+inline uint64_t spread8(const uint8_t* p) { return load_le64(p) * 0x9E3779B97F4A7C15ull; }
 inline uint32_t hash3(const uint8_t* p) {
-    return ((load32(p) & 0xFFFFFFu) * 2654435761u) >> (32 - kHash3Bits);
+    return ((load_le32(p) & 0xFFFFFFu) * 2654435761u) >> (32 - kHash3Bits);
 }
 inline uint32_t hash2(const uint8_t* p) {
     return ((uint32_t{p[0]} | uint32_t{p[1]} << 8) * 2654435761u) >> (32 - kHash2Bits);
@@ -62,7 +55,7 @@ inline uint32_t near_position(uint32_t pos, uint16_t low_bits) {
 inline uint32_t common_length(const uint8_t* a, const uint8_t* b, uint32_t limit) {
     uint32_t n = 0;
     while (n + 8 <= limit) {
-        const uint64_t diff = load64(a + n) ^ load64(b + n);
+        const uint64_t diff = load_le64(a + n) ^ load_le64(b + n);
         if (diff != 0) return n + static_cast<uint32_t>(std::countr_zero(diff)) / 8;
         n += 8;
     }
@@ -210,7 +203,7 @@ void MatchFinder::insert_run(const uint8_t* buf, uint32_t stop) {
         uint32_t* head = heads + (spread >> head_shift) * kStride;
         // Inside a run of one byte value every position looks like the one before, and the
         // run's first position already yields every match the others would.
-        if (p > 0 && load32(buf + p) == load32(buf + p - 1)) {
+        if (p > 0 && load_le32(buf + p) == load_le32(buf + p - 1)) {
             if constexpr (Ways == 0) prev_[p] = kSkipped;
             continue;
         }
@@ -273,12 +266,12 @@ inline void MatchFinder::find_in_buckets(Search& q, uint64_t spread) {
         __builtin_prefetch(q.buf + cand);
         cands[n++] = cand;
     }
-    const uint32_t word = load32(cur);
+    const uint32_t word = load_le32(cur);
     for (uint32_t k = 0; k < n && q.best < q.max_length; ++k) {
         const uint32_t cand = cands[k];
         // A slot may be stale (an entry wound back): it must lie behind pos, in reach.
         if (cand >= q.pos || cand < q.lowest || q.pos - cand > kMaxDistance) continue;
-        if (q.buf[cand + q.best] != cur[q.best] || load32(q.buf + cand) != word) continue;
+        if (q.buf[cand + q.best] != cur[q.best] || load_le32(q.buf + cand) != word) continue;
         const uint32_t len = common_length(q.buf + cand, cur, q.max_length);
         if (len > q.best) {
             q.out[q.count++] = {len, q.pos - cand};
@@ -295,7 +288,7 @@ inline void MatchFinder::find_in_buckets(Search& q, uint64_t spread) {
     const uint32_t long_tag =
         static_cast<uint32_t>(spread_long >> (shift - kSlotTagBits)) & ((1u << kSlotTagBits) - 1);
     if (slot != 0 && (slot >> kSlotPositionBits) == long_tag && cand < q.pos && cand >= q.lowest &&
-        q.pos - cand <= kMaxDistance && load64(q.buf + cand) == load64(cur)) {
+        q.pos - cand <= kMaxDistance && load_le64(q.buf + cand) == load_le64(cur)) {
         const uint32_t len = common_length(q.buf + cand, cur, q.max_length);
         if (len > q.best) {
             q.out[q.count++] = {len, q.pos - cand};
@@ -306,14 +299,14 @@ inline void MatchFinder::find_in_buckets(Search& q, uint64_t spread) {
 
 inline void MatchFinder::find_in_chain(Search& q, uint64_t spread) {
     const uint8_t* cur = q.buf + q.pos;
-    const uint32_t word = load32(cur);
+    const uint32_t word = load_le32(cur);
     uint32_t& head = head4_[head_of(spread)];
     uint32_t cand = head;
     prev_[q.pos] = cand;
     head = q.pos;
     for (uint32_t depth = config_.chain_depth; depth > 0 && q.best < q.max_length; --depth) {
         if (cand == kNoPosition || cand < q.lowest || q.pos - cand > kMaxDistance) break;
-        if (q.buf[cand + q.best] == cur[q.best] && load32(q.buf + cand) == word) {
+        if (q.buf[cand + q.best] == cur[q.best] && load_le32(q.buf + cand) == word) {
             const uint32_t len = common_length(q.buf + cand, cur, q.max_length);
             if (len > q.best) {
                 q.out[q.count++] = {len, q.pos - cand};

@@ -21,6 +21,13 @@ inline uint32_t load_le32(const uint8_t* p) {
     return v;
 }
 
+inline uint64_t load_le64(const uint8_t* p) {
+    uint64_t v;
+    std::memcpy(&v, p, 8);
+    if constexpr (std::endian::native == std::endian::big) v = byte_swap64(v);
+    return v;
+}
+
 inline uint32_t load_be32(const uint8_t* p) {
     uint32_t v;
     std::memcpy(&v, p, 4);
