@@ -50,7 +50,8 @@ FindJob OptimalParser::job_for(const ParseContext& c, uint32_t pos, uint32_t cou
 }
 
 inline void OptimalParser::relax_lengths(uint32_t to_base, uint32_t first, uint32_t last,
-                                  const uint32_t* length_price, uint32_t add, Arrival how) {
+                                  const uint32_t* length_price, uint32_t skip, uint32_t add,
+                                  Arrival how) {
     uint32_t* const price = prices_of_.get() + to_base;
     Arrival* const arrival = arrivals_.get() + to_base;
 #if defined(__SSE2__)
@@ -64,7 +65,7 @@ inline void OptimalParser::relax_lengths(uint32_t to_base, uint32_t first, uint3
     const __m128i four = _mm_set1_epi32(4);
     for (uint32_t l = first; l <= last; l += 4, lane = _mm_add_epi32(lane, four)) {
         const __m128i offered = _mm_add_epi32(
-            _mm_loadu_si128(reinterpret_cast<const __m128i*>(length_price + l)), offset);
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(length_price + (l - skip))), offset);
         const __m128i known = _mm_loadu_si128(reinterpret_cast<const __m128i*>(price + l));
         const __m128i better =
             _mm_and_si128(_mm_cmplt_epi32(offered, known), _mm_cmplt_epi32(lane, end));
@@ -81,7 +82,7 @@ inline void OptimalParser::relax_lengths(uint32_t to_base, uint32_t first, uint3
     }
 #else
     for (uint32_t l = first; l <= last; ++l) {
-        const uint32_t offered = add + length_price[l];
+        const uint32_t offered = add + length_price[l - skip];
         if (offered < price[l]) {
             price[l] = offered;
             arrival[l] = how;
@@ -153,7 +154,7 @@ void OptimalParser::shortest_path(ParseContext& c, uint32_t pos, uint32_t count,
             const uint32_t cap = rep_max_length(d);
             const uint32_t top = len < cap ? len : cap;
             // rep_length is indexed by the length less 2 and the decoder's bonus.
-            relax_lengths(i, rep_min_length(d), top, prices.rep_length - 2 - rep_bonus(d),
+            relax_lengths(i, rep_min_length(d), top, prices.rep_length, 2 + rep_bonus(d),
                           base + prices.literal[kSymOldDistance + k],
                           {0, static_cast<uint8_t>(MatchKind::kRep), static_cast<uint8_t>(k), d});
         }
@@ -173,7 +174,7 @@ void OptimalParser::shortest_path(ParseContext& c, uint32_t pos, uint32_t count,
             uint32_t l = long_min_length(d);
             if (l <= covered) l = covered + 1;
             // long_length is indexed by the length less 3 and the decoder's bonus.
-            relax_lengths(i, l, len, prices.long_length - 3 - long_bonus(d),
+            relax_lengths(i, l, len, prices.long_length, 3 + long_bonus(d),
                           base + prices.distance_slot[distance_code_of(d)],
                           {0, static_cast<uint8_t>(MatchKind::kLong), 0, d});
             if (len > covered) covered = len;

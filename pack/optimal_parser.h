@@ -42,9 +42,9 @@ private:
     void shortest_path(ParseContext& c, uint32_t pos, uint32_t count, const PriceModel& prices,
                        const StretchMatches& found, bool wait);
     // Offers position `to_base` + l for every l from `first` to `last`, at `add` plus
-    // `length_price`[l], as one kind of step.
+    // `length_price`[l - `skip`], as one kind of step (`first` is at least `skip`).
     [[gnu::always_inline]] void relax_lengths(uint32_t to_base, uint32_t first, uint32_t last,
-                                              const uint32_t* length_price,
+                                              const uint32_t* length_price, uint32_t skip,
                                               uint32_t add, Arrival how);
     // Walks the best path back from the stretch's end and lists its steps in order.
     uint32_t collect_steps(uint32_t count);
