@@ -166,6 +166,24 @@ def walk_seeds():
     return seeds
 
 
+def uninstall_list_seeds():
+    """Uninstall lists: as mksetup writes them, and damaged or hostile ones."""
+    tag = b"QARN uninstall list 1\r\n"
+    def lines(*names, end=b"\r\n"):
+        return b"".join(n + end for n in names)
+    product = [b"QARN.exe", b"UnInst.exe", b"QARN.INI", b"HELP\\QARN_DE.CHM",
+               b"LANG\\QARN_FR.LNG", b"BESTELL.HTM", b"UNINST.LST"]
+    return {
+        "as_written": tag + lines(*product),
+        "lf_only": tag.replace(b"\r", b"") + lines(*product, end=b"\n"),
+        "hostile": tag + lines(b"..\\outside.txt", b"C:\\Windows\\win.ini", b"\\root.txt",
+                               b"NUL", b"a\\..\\..\\b", b"con.txt", b"x" * 300,
+                               b"bad\xff.txt", b"ok.txt", b"OK.TXT"),
+        "no_tag": lines(*product),
+        "empty_lines": tag + b"\r\n\r\n" + lines(b"a\\b\\c\\d.txt") + b"\r\n",
+    }
+
+
 def write_corpus(target, seeds):
     folder = os.path.join(HERE, "corpus", target)
     os.makedirs(folder, exist_ok=True)
@@ -191,6 +209,8 @@ def main():
     walk = walk_seeds()
     write_corpus("fuzz_archive_walk", {name: bytes([mode]) + data
                                        for name, (mode, data) in walk.items()})
+
+    write_corpus("fuzz_uninstall_list", uninstall_list_seeds())
 
     if args.check:
         os.makedirs(args.check, exist_ok=True)
