@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <thread>
 
+#include "pack/progress_counter.h"
 #include "pack/stretch_matches.h"
 
 namespace qarn {
@@ -37,14 +38,14 @@ private:
 
     std::thread thread_;
     FindJob jobs_[2]{};
-    std::atomic<uint32_t> posted_{0};    // jobs queued so far
-    std::atomic<uint32_t> finished_{0};  // jobs finished so far
+    ProgressCounter posted_;    // jobs queued so far
+    ProgressCounter finished_;  // jobs finished so far
     std::atomic<bool> quit_{false};
     Match found_[kMaxMatchesPerPosition];
 };
 
 // Waits until `ready` is at least `need` and returns it: a short spin first, since the
 // worker is usually only a few positions ahead, then a wait that yields the processor.
-uint32_t wait_for_matches(const std::atomic<uint32_t>& ready, uint32_t need);
+uint32_t wait_for_matches(const ProgressCounter& ready, uint32_t need);
 
 }  // namespace qarn

@@ -17,8 +17,7 @@ void find_stretch_matches(const FindJob& job, Match* found) {
     uint32_t stored = 0;
     for (uint32_t i = 0; i < job.count; ++i) {
         if (i % kPublishEvery == 0 && i != 0) {
-            out.ready.store(i, std::memory_order_release);
-            out.ready.notify_all();
+            out.ready.store(i);
         }
         out.count[i] = 0;
         out.start[i] = stored;
@@ -40,8 +39,7 @@ void find_stretch_matches(const FindJob& job, Match* found) {
         stored += n - first;
         if (n != 0 && found[n - 1].length >= job.nice_length) skip_until = i + found[n - 1].length;
     }
-    out.ready.store(job.count, std::memory_order_release);
-    out.ready.notify_all();
+    out.ready.store(job.count);
 }
 
 }  // namespace qarn

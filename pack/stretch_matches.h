@@ -1,11 +1,11 @@
 // The matches of every position of one stretch, as the optimal parser reads them: found in
 // order by the match finder, possibly on another thread, which says how far it has come.
 #pragma once
-#include <atomic>
 #include <cstdint>
 
 #include "pack/heap_buffer.h"
 #include "pack/match_finder.h"
+#include "pack/progress_counter.h"
 
 namespace qarn {
 
@@ -17,7 +17,7 @@ struct StretchMatches {
     HeapArray<Match> matches;     // of the stretch's positions, one after the other
     HeapArray<uint32_t> start;    // by position: its first entry in matches
     HeapArray<uint8_t> count;     // by position: its entries
-    std::atomic<uint32_t> ready{0};  // positions from the stretch's start whose matches are in
+    ProgressCounter ready;        // positions from the stretch's start whose matches are in
 
     bool allocate(uint32_t span) {
         return matches.allocate(size_t{span} * kCachedMatches) && start.allocate(span) &&
