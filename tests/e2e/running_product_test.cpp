@@ -25,11 +25,7 @@ TEST_F(RunningProduct, ARunningProductIsClosedBeforeTheDialogShows) {
     // (through its WM_DESTROY).
     EXPECT_EQ(FindWindowA("QARN", nullptr), nullptr);
     EXPECT_EQ(WaitForSingleObject(product.hProcess, 5000), WAIT_OBJECT_0);
-    if (WaitForSingleObject(product.hProcess, 0) != WAIT_OBJECT_0) {
-        TerminateProcess(product.hProcess, 1);
-    }
-    CloseHandle(product.hThread);
-    CloseHandle(product.hProcess);
+    end_child_process(product);
     run.click(kExit);
     EXPECT_EQ(run.wait_for_exit(), 0);
 }

@@ -193,15 +193,18 @@ std::string window_text(HWND window) {
     return std::string(buffer, length < sizeof buffer ? length : sizeof buffer - 1);
 }
 
-SetupRun::~SetupRun() {
-    if (process_.hProcess == nullptr) return;
-    if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
-        TerminateProcess(process_.hProcess, 99);
-        WaitForSingleObject(process_.hProcess, 5000);
+void end_child_process(PROCESS_INFORMATION& process) {
+    if (process.hProcess == nullptr) return;
+    if (WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT) {
+        TerminateProcess(process.hProcess, 99);
+        WaitForSingleObject(process.hProcess, 5000);
     }
-    CloseHandle(process_.hThread);
-    CloseHandle(process_.hProcess);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    process = {};
 }
+
+SetupRun::~SetupRun() { end_child_process(process_); }
 
 bool SetupRun::start(DWORD timeout_ms) { return start(setup_exe(), "", timeout_ms); }
 

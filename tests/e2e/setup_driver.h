@@ -17,6 +17,10 @@ std::string product_dir();
 // it is not set.
 std::string input_path(const char* name);
 
+// Ends a child process the test started, if it still runs, and closes its handles: the one
+// owner's release for every driver of a program under test.
+void end_child_process(PROCESS_INFORMATION& process);
+
 struct MessageBoxSeen {
     HWND window = nullptr;
     std::string caption;

@@ -74,15 +74,7 @@ std::string temp_folder() {
 
 }  // namespace
 
-UninstallRun::~UninstallRun() {
-    if (process_.hProcess == nullptr) return;
-    if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
-        TerminateProcess(process_.hProcess, 99);
-        WaitForSingleObject(process_.hProcess, 5000);
-    }
-    CloseHandle(process_.hThread);
-    CloseHandle(process_.hProcess);
-}
+UninstallRun::~UninstallRun() { end_child_process(process_); }
 
 bool UninstallRun::start(const std::string& command, const std::string& temp) {
     std::string line = command;
