@@ -16,7 +16,8 @@ constexpr uint32_t kLazyChunkTokens = 1u << 14;
 // stretch before: the speed level. Level 6 searches binary trees, which find longer matches
 // sooner than chains or buckets but wait on memory at every node, parses every stretch
 // twice (the second time by the prices of the first) and a stream's first stretch and small
-// ones four times, and decides block ends more finely: the size level.
+// ones four times, weighs a match, a literal and the same distance again as one step, and
+// decides block ends more finely: the size level.
 LevelSettings settings_for_level(int level) {
     switch (level) {
         case 1:  // greedy, one slot per bucket, nothing indexed inside matches
@@ -31,6 +32,7 @@ LevelSettings settings_for_level(int level) {
                     .optimal = false,
                     .optimal_passes = 0,
                     .optimal_extra_passes = 0,
+                    .literal_rep = false,
                     .chunk_tokens = kLazyChunkTokens};
         case 2:
             return {.finder = {.hash_bits = 16,
@@ -44,6 +46,7 @@ LevelSettings settings_for_level(int level) {
                     .optimal = false,
                     .optimal_passes = 0,
                     .optimal_extra_passes = 0,
+                    .literal_rep = false,
                     .chunk_tokens = kLazyChunkTokens};
         case 4:  // chains, two steps of lazy look-ahead
             return {
@@ -58,6 +61,7 @@ LevelSettings settings_for_level(int level) {
                 .optimal = false,
                 .optimal_passes = 0,
                 .optimal_extra_passes = 0,
+                .literal_rep = false,
                 .chunk_tokens = kLazyChunkTokens};
         case 5:  // eight-way buckets, optimal parsing: a quarter of zlib -6's speed or better
             return {.finder = {.hash_bits = 17,
@@ -71,6 +75,7 @@ LevelSettings settings_for_level(int level) {
                     .optimal = true,
                     .optimal_passes = 1,
                     .optimal_extra_passes = 0,
+                    .literal_rep = false,
                     .chunk_tokens = 1u << 12};
         case 6:  // deeper trees, every stretch parsed twice
             return {.finder = {.hash_bits = 18,
@@ -84,6 +89,7 @@ LevelSettings settings_for_level(int level) {
                     .optimal = true,
                     .optimal_passes = 2,
                     .optimal_extra_passes = 2,
+                    .literal_rep = true,
                     .chunk_tokens = 1u << 11};
         default:  // 3: four slots per bucket, one step of lazy look-ahead
             return {.finder = {.hash_bits = 16,
@@ -97,6 +103,7 @@ LevelSettings settings_for_level(int level) {
                     .optimal = false,
                     .optimal_passes = 0,
                     .optimal_extra_passes = 0,
+                    .literal_rep = false,
                     .chunk_tokens = kLazyChunkTokens};
     }
 }

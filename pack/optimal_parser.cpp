@@ -17,10 +17,11 @@ constexpr uint32_t kUnreached = 0x7FFFFFFF;
 }  // namespace
 
 bool OptimalParser::init(uint32_t passes, uint32_t extra_passes, uint32_t nice_length,
-                         uint32_t threads) {
+                         bool literal_rep, uint32_t threads) {
     passes_ = passes != 0 ? passes : 1;
     extra_passes_ = extra_passes;
     nice_length_ = nice_length;
+    literal_rep_ = literal_rep;
     start_stream();
     // Prices and arrivals have room for four lengths read past the stretch's end.
     if (!prices_of_.allocate(kSpan + 5) || !arrivals_.allocate(kSpan + 5) ||
@@ -92,6 +93,32 @@ inline void OptimalParser::relax_lengths(uint32_t to_base, uint32_t first, uint3
 #endif
 }
 
+void OptimalParser::relax_literal_rep(const ParseContext& c, uint32_t pos, uint32_t i,
+                                     uint32_t count, uint32_t first, uint32_t first_price,
+                                     const PriceModel& prices, Arrival how) {
+    const uint32_t d = how.distance;
+    const uint32_t after = i + first + 1;  // the continuation starts after the literal
+    if (after + 2 > count) return;
+    const uint32_t p = pos + after;
+    if (p + 2 > c.match_end) return;
+    uint32_t room = count - after;
+    if (c.match_end - p < room) room = c.match_end - p;
+    const uint32_t cap = rep_max_length(d);
+    if (room > cap) room = cap;
+    const uint32_t len = match_length_at(c.buf, p, d, room);
+    if (len < rep_min_length(d)) return;
+    const uint32_t offered = prices_of_[i] + first_price + prices.literal[c.buf[p - 1]] +
+                             prices.literal[kSymOldDistance] +
+                             prices.rep_length[len - 2 - rep_bonus(d)];
+    const uint32_t to = after + len;
+    if (offered < prices_of_[to]) {
+        prices_of_[to] = offered;
+        how.length = static_cast<uint16_t>(first + 1 + len);
+        how.first = static_cast<uint16_t>(first);
+        arrivals_[to] = how;
+    }
+}
+
 void OptimalParser::shortest_path(ParseContext& c, uint32_t pos, uint32_t count,
                                   const PriceModel& prices, const StretchMatches& found,
                                   bool wait) {
@@ -111,7 +138,7 @@ void OptimalParser::shortest_path(ParseContext& c, uint32_t pos, uint32_t count,
             // The history after the best path to here, from the position the path came from.
             const Arrival& a = arrival[i];
             history[i] = history[i - a.length];
-            if (a.kind != static_cast<uint8_t>(MatchKind::kNone)) history[i].push(a.distance, a.length);
+            follow(a, history[i]);
         }
         const uint32_t base = price[i];
         const uint32_t p = pos + i;
@@ -121,7 +148,7 @@ void OptimalParser::shortest_path(ParseContext& c, uint32_t pos, uint32_t count,
             if (offered < price[i + length]) {
                 price[i + length] = offered;
                 arrival[i + length] = {static_cast<uint16_t>(length), static_cast<uint8_t>(kind),
-                                       static_cast<uint8_t>(rep_index), distance};
+                                       static_cast<uint8_t>(rep_index), distance, 0};
             }
         };
         relax(1, base + prices.literal[*cur], MatchKind::kNone, 0, 0);
@@ -154,9 +181,16 @@ void OptimalParser::shortest_path(ParseContext& c, uint32_t pos, uint32_t count,
             const uint32_t cap = rep_max_length(d);
             const uint32_t top = len < cap ? len : cap;
             // rep_length is indexed by the length less 2 and the decoder's bonus.
+            const Arrival rep_how{0, static_cast<uint8_t>(MatchKind::kRep),
+                                  static_cast<uint8_t>(k), d, 0};
             relax_lengths(i, rep_min_length(d), top, prices.rep_length, 2 + rep_bonus(d),
-                          base + prices.literal[kSymOldDistance + k],
-                          {0, static_cast<uint8_t>(MatchKind::kRep), static_cast<uint8_t>(k), d});
+                          base + prices.literal[kSymOldDistance + k], rep_how);
+            if (literal_rep_ && top == len && top >= rep_min_length(d)) {
+                relax_literal_rep(c, pos, i, count, top,
+                                  prices.literal[kSymOldDistance + k] +
+                                      prices.rep_length[top - 2 - rep_bonus(d)],
+                                  prices, rep_how);
+            }
         }
 
         // Matches the finder found; a match of length n serves every length up to n.
@@ -174,15 +208,48 @@ void OptimalParser::shortest_path(ParseContext& c, uint32_t pos, uint32_t count,
             uint32_t l = long_min_length(d);
             if (l <= covered) l = covered + 1;
             // long_length is indexed by the length less 3 and the decoder's bonus.
+            const Arrival long_how{0, static_cast<uint8_t>(MatchKind::kLong), 0, d, 0};
             relax_lengths(i, l, len, prices.long_length, 3 + long_bonus(d),
-                          base + prices.distance_slot[distance_code_of(d)],
-                          {0, static_cast<uint8_t>(MatchKind::kLong), 0, d});
+                          base + prices.distance_slot[distance_code_of(d)], long_how);
+            if (literal_rep_ && len == m[k].length && len >= long_min_length(d)) {
+                relax_literal_rep(c, pos, i, count, len,
+                                  prices.long_match(len, d), prices, long_how);
+            }
             if (len > covered) covered = len;
         }
         // A match long enough is taken as it is: the positions it covers get no choices of
         // their own, which keeps long repeats from costing time per byte and length.
         if (longest >= nice_length_) literal_only_until = i + longest;
     }
+}
+
+uint32_t OptimalParser::tokens_of(const Arrival& step, uint8_t at_start, uint8_t after_first,
+                                  MatchHistory& h, Token* out) {
+    const auto kind = static_cast<MatchKind>(step.kind);
+    if (kind == MatchKind::kNone) {
+        out[0] = literal_token(at_start);
+        return 1;
+    }
+    const MatchCoding coding{0, kind, step.rep_index};
+    follow(step, h);
+    if (step.first == 0) {
+        out[0] = match_token(coding, step.length, step.distance);
+        return 1;
+    }
+    out[0] = match_token(coding, step.first, step.distance);
+    out[1] = literal_token(after_first);
+    out[2] = rep_token(0, step.length - step.first - 1u, step.distance);
+    return 3;
+}
+
+void OptimalParser::follow(const Arrival& step, MatchHistory& h) {
+    if (step.kind == static_cast<uint8_t>(MatchKind::kNone)) return;
+    if (step.first == 0) {
+        h.push(step.distance, step.length);
+        return;
+    }
+    h.push(step.distance, step.first);
+    h.push(step.distance, step.length - step.first - 1u);
 }
 
 uint32_t OptimalParser::collect_steps(uint32_t count) {
@@ -227,16 +294,13 @@ uint32_t OptimalParser::parse(ParseContext& c, uint32_t pos, uint32_t limit) {
             uint32_t at = 0;
             for (uint32_t s = 0; s < steps; ++s) {
                 const Arrival& step = arrivals_[steps_[s]];
-                Token t;
-                if (step.kind == static_cast<uint8_t>(MatchKind::kNone)) {
-                    t = literal_token(c.buf[pos + at]);
-                } else {
-                    const MatchCoding coding{0, static_cast<MatchKind>(step.kind), step.rep_index};
-                    t = match_token(coding, step.length, step.distance);
-                    h.push(step.distance, step.length);
+                Token tokens[3];
+                const uint8_t* from = c.buf + pos + at;
+                const uint32_t n = tokens_of(step, from[0], from[step.first], h, tokens);
+                for (uint32_t k = 0; k < n; ++k) {
+                    counts.count(tokens[k]);
+                    if (pass == passes) c.coder->add(tokens[k]);
                 }
-                counts.count(t);
-                if (pass == passes) c.coder->add(t);
                 at += step.length;
             }
             prices_.set_from_counts(counts);

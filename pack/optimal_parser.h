@@ -3,8 +3,10 @@
 // priced in bits by the statistics of the data just before (or by the stretch's own first
 // parse, which is then repeated with its own prices). Which recent distances a match can use
 // depends on the path taken, so each node carries the match history of the best path to it,
-// as the usual approximation. The matches of each position are searched first, on a second
-// thread where there is one, which keeps a little ahead of the parse.
+// as the usual approximation; a match, one literal and the same distance again may be
+// weighed as one step, which that approximation would otherwise miss. The matches of each
+// position are searched first, on a second thread where there is one, which keeps a little
+// ahead of the parse.
 #pragma once
 #include <cstdint>
 
@@ -20,8 +22,10 @@ public:
     // `passes`: parses of each stretch, each priced by the one before (at least 1);
     // `extra_passes` more for a stream's first stretch and for small ones. `threads`: 2 lets
     // a second thread search for matches while the parser works (the output is the same
-    // either way); 1 keeps to the caller's thread.
-    bool init(uint32_t passes, uint32_t extra_passes, uint32_t nice_length, uint32_t threads);
+    // either way); 1 keeps to the caller's thread. `literal_rep`: also weigh a match, a
+    // literal and the rest at the same distance as one step.
+    bool init(uint32_t passes, uint32_t extra_passes, uint32_t nice_length, bool literal_rep,
+              uint32_t threads);
     // A new stream: prices start neutral.
     void start_stream();
     // Parses from `pos` up to exactly `limit`; returns `limit`.
@@ -36,6 +40,9 @@ private:
         uint8_t kind;     // MatchKind of that step
         uint8_t rep_index;
         uint32_t distance;
+        // Nonzero: the step is three symbols, a match of this length (of `kind`), one
+        // literal, and the rest of `length` at the same distance again as recent distance 0.
+        uint16_t first;
     };
     FindJob job_for(const ParseContext& c, uint32_t pos, uint32_t count, StretchMatches& out) const;
     // With `wait`, the matches of a position are waited for as the parse reaches it.
@@ -46,6 +53,17 @@ private:
     [[gnu::always_inline]] void relax_lengths(uint32_t to_base, uint32_t first, uint32_t last,
                                               const uint32_t* length_price, uint32_t skip,
                                               uint32_t add, Arrival how);
+    // Offers a match of `first` bytes (priced `first_price`, as `how`), the literal after
+    // it, and the longest continuation at the same distance, from position `i`.
+    void relax_literal_rep(const ParseContext& c, uint32_t pos, uint32_t i, uint32_t count,
+                           uint32_t first, uint32_t first_price, const PriceModel& prices,
+                           Arrival how);
+    // The tokens of one step of the best path (one, or three for a match, literal and
+    // repeat), given the bytes at its start and after its first match; `h` follows them.
+    static uint32_t tokens_of(const Arrival& step, uint8_t at_start, uint8_t after_first,
+                              MatchHistory& h, Token* out);
+    // Updates the match history `h` by a step of the path.
+    static void follow(const Arrival& step, MatchHistory& h);
     // Walks the best path back from the stretch's end and lists its steps in order.
     uint32_t collect_steps(uint32_t count);
 
@@ -53,6 +71,7 @@ private:
     uint32_t extra_passes_ = 0;
     bool learned_ = false;  // prices_ come from the stream's own data
     uint32_t nice_length_ = 96;
+    bool literal_rep_ = false;  // try match, literal, match again at the same distance
     HeapArray<uint32_t> prices_of_;      // bits (in price units) of the best path to each position
     HeapArray<Arrival> arrivals_;
     HeapArray<MatchHistory> histories_;  // after the best path to a position (set when expanded)

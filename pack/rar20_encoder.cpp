@@ -44,7 +44,7 @@ PackStatus Rar20Encoder::init(int level, uint32_t threads) {
         !finder_.init(kBufferSize, settings_.finder) || !coder_.init(kBlockTokens, settings_.chunk_tokens) ||
         (settings_.optimal &&
          !optimal_.init(settings_.optimal_passes, settings_.optimal_extra_passes,
-                        settings_.finder.nice_length, threads))) {
+                        settings_.finder.nice_length, settings_.literal_rep, threads))) {
         return PackStatus::kOutOfMemory;
     }
     stream_started_ = false;

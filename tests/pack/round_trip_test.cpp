@@ -34,6 +34,30 @@ TEST_P(EveryLevel, KindsOfInput) {
     expect_round_trip({mixed}, level);
 }
 
+// Copies of a block with one byte changed every few dozen, near and far: the shape where a
+// match, a literal and the same distance again win, at every distance band in which the
+// decoder adds its own length to a repeated distance.
+TEST_P(EveryLevel, CopiesWithChangedBytes) {
+    const int level = GetParam();
+    for (const size_t gap : {size_t{0}, size_t{9000}, size_t{300000}}) {
+        for (const size_t block : {size_t{120}, size_t{3000}}) {
+            const Bytes original = random_bytes(block, static_cast<uint32_t>(block + gap));
+            Bytes data = original;
+            for (uint32_t copy = 1; copy <= 4; ++copy) {
+                const Bytes filler = random_bytes(gap, copy);
+                data.insert(data.end(), filler.begin(), filler.end());
+                Bytes changed = original;
+                for (size_t at = 17 * copy; at < changed.size(); at += 29 + copy) {
+                    changed[at] ^= 0x5A;
+                }
+                data.insert(data.end(), changed.begin(), changed.end());
+            }
+            SCOPED_TRACE("block " + std::to_string(block) + ", gap " + std::to_string(gap));
+            expect_round_trip({data}, level);
+        }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Levels, EveryLevel, ::testing::Range(kMinLevel, kMaxLevel + 1));
 
 }  // namespace
