@@ -7,20 +7,12 @@
 #include "system/special_folder_win32.h"
 #include "system/product_names.h"
 #include "system/handles_win32.h"
+#include "system/shell_link_ids_win32.h"
 
 namespace qarn {
 namespace {
 
 constexpr char kLinkExtension[] = ".lnk";
-
-// The shell link object and the two interfaces it is driven through. Spelt out here rather
-// than taken from the uuid library, whose objects each carry hundreds of other identifiers.
-constexpr CLSID kShellLinkClass = {0x00021401, 0x0000, 0x0000,
-                                   {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-constexpr IID kShellLinkA = {0x000214EE, 0x0000, 0x0000,
-                             {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-constexpr IID kPersistFile = {0x0000010B, 0x0000, 0x0000,
-                              {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
 // dir + name + ".lnk", checked.
 bool compose_link_path(char* out, size_t capacity, const char* dir, const char* name) {

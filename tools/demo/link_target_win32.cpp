@@ -6,19 +6,9 @@
 #include <cstring>
 
 #include "system/handles_win32.h"
+#include "system/shell_link_ids_win32.h"
 
 namespace qarn::uninstall {
-namespace {
-
-// Spelt out rather than taken from the uuid library, as the installer does.
-constexpr CLSID kShellLinkClass = {0x00021401, 0x0000, 0x0000,
-                                   {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-constexpr IID kShellLinkA = {0x000214EE, 0x0000, 0x0000,
-                             {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-constexpr IID kPersistFile = {0x0000010B, 0x0000, 0x0000,
-                              {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-
-}  // namespace
 
 bool read_link_target(const char* link_file, char* out, size_t capacity) {
     if (capacity == 0) return false;
