@@ -14,9 +14,9 @@ TEST_F(RunningProduct, ARunningProductIsClosedBeforeTheDialogShows) {
     std::string command = "\"" + product_dir() + "\\QARN.exe\"";
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
-    PROCESS_INFORMATION product = {};
+    ChildProcess product;
     ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                               nullptr, &startup, &product));
+                               nullptr, &startup, &product.info));
     ASSERT_TRUE(wait_until([] { return FindWindowA("QARN", nullptr) != nullptr; }, 20000));
 
     SetupRun run;
@@ -24,8 +24,7 @@ TEST_F(RunningProduct, ARunningProductIsClosedBeforeTheDialogShows) {
     // By the time the dialog shows, the product's window is gone, and the product ends
     // (through its WM_DESTROY).
     EXPECT_EQ(FindWindowA("QARN", nullptr), nullptr);
-    EXPECT_EQ(WaitForSingleObject(product.hProcess, 5000), WAIT_OBJECT_0);
-    end_child_process(product);
+    EXPECT_EQ(WaitForSingleObject(product.info.hProcess, 5000), WAIT_OBJECT_0);
     run.click(kExit);
     EXPECT_EQ(run.wait_for_exit(), 0);
 }

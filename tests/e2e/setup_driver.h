@@ -21,6 +21,15 @@ std::string input_path(const char* name);
 // owner's release for every driver of a program under test.
 void end_child_process(PROCESS_INFORMATION& process);
 
+// A program a test starts itself: ended and closed however the test leaves.
+struct ChildProcess {
+    PROCESS_INFORMATION info{};
+    ChildProcess() = default;
+    ~ChildProcess() { end_child_process(info); }
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+};
+
 struct MessageBoxSeen {
     HWND window = nullptr;
     std::string caption;
