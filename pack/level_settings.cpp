@@ -12,12 +12,13 @@ constexpr uint32_t kLazyChunkTokens = 1u << 14;
 // which keeps them near the speed of a 32 KB-window deflate while searching the whole
 // megabyte; level 4 follows hash chains. Levels 5 and 6 parse optimally by price, with the
 // match search on a second thread where there is one. Level 5 searches buckets of eight
-// recent positions (sixteen find 0.6% less output at a fifth less speed), and parses each stretch once with the prices of the
-// stretch before: the speed level. Level 6 searches binary trees, which find longer matches
-// sooner than chains or buckets but wait on memory at every node, parses every stretch
-// twice (the second time by the prices of the first) and a stream's first stretch and small
-// ones four times, weighs a match, a literal and the same distance again as one step, and
-// decides block ends more finely: the size level.
+// recent positions (sixteen find 0.6% less output at a fifth less speed), and parses each
+// stretch once with the prices of the stretch before: the speed level. Level 6 searches
+// binary trees, which find longer matches sooner than chains or buckets but wait on memory
+// at every node, parses every stretch twice (the second time by the prices of the first)
+// and a stream's first stretch and small ones four times, weighs a match, a literal or two
+// and the same distance again as one step, and decides block ends more finely: the size
+// level.
 LevelSettings settings_for_level(int level) {
     switch (level) {
         case 1:  // greedy, one slot per bucket, nothing indexed inside matches

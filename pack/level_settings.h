@@ -18,7 +18,7 @@ struct LevelSettings {
     uint32_t optimal_passes;  // parses of each stretch, each priced by the one before
     // Parses added for a stream's first stretch (no statistics before it) and small ones.
     uint32_t optimal_extra_passes;
-    // The optimal parser also weighs a match, one literal, and the same distance again
+    // The optimal parser also weighs a match, a literal or two, and the same distance again
     // (a common shape in tables and code: a field or an operand changed, the rest repeated).
     bool literal_rep;
     uint32_t chunk_tokens;  // tokens between two decisions on where a block ends

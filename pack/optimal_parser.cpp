@@ -97,25 +97,27 @@ void OptimalParser::relax_literal_rep(const ParseContext& c, uint32_t pos, uint3
                                      uint32_t count, uint32_t first, uint32_t first_price,
                                      const PriceModel& prices, Arrival how) {
     const uint32_t d = how.distance;
-    const uint32_t after = i + first + 1;  // the continuation starts after the literal
-    if (after + 2 > count) return;
-    const uint32_t p = pos + after;
-    if (p + 2 > c.match_end) return;
-    uint32_t room = count - after;
-    if (c.match_end - p < room) room = c.match_end - p;
-    const uint32_t cap = rep_max_length(d);
-    if (room > cap) room = cap;
-    const uint32_t len = match_length_at(c.buf, p, d, room);
-    if (len < rep_min_length(d)) return;
-    const uint32_t offered = prices_of_[i] + first_price + prices.literal[c.buf[p - 1]] +
-                             prices.literal[kSymOldDistance] +
-                             prices.rep_length[len - 2 - rep_bonus(d)];
-    const uint32_t to = after + len;
-    if (offered < prices_of_[to]) {
-        prices_of_[to] = offered;
-        how.length = static_cast<uint16_t>(first + 1 + len);
-        how.first = static_cast<uint16_t>(first);
-        arrivals_[to] = how;
+    uint32_t offered = prices_of_[i] + first_price + prices.literal[kSymOldDistance];
+    for (uint32_t literals = 1; literals <= kMaxLiteralsBetween; ++literals) {
+        const uint32_t after = i + first + literals;  // where the continuation starts
+        const uint32_t p = pos + after;
+        if (after + 2 > count || p + 2 > c.match_end) return;
+        offered += prices.literal[c.buf[p - 1]];
+        uint32_t room = count - after;
+        if (c.match_end - p < room) room = c.match_end - p;
+        const uint32_t cap = rep_max_length(d);
+        if (room > cap) room = cap;
+        const uint32_t len = match_length_at(c.buf, p, d, room);
+        if (len < rep_min_length(d)) continue;
+        const uint32_t total = offered + prices.rep_length[len - 2 - rep_bonus(d)];
+        const uint32_t to = after + len;
+        if (total < prices_of_[to]) {
+            prices_of_[to] = total;
+            how.length = static_cast<uint16_t>(after + len - i);
+            how.first = static_cast<uint16_t>(first);
+            how.literals = static_cast<uint8_t>(literals);
+            arrivals_[to] = how;
+        }
     }
 }
 
@@ -148,7 +150,7 @@ void OptimalParser::shortest_path(ParseContext& c, uint32_t pos, uint32_t count,
             if (offered < price[i + length]) {
                 price[i + length] = offered;
                 arrival[i + length] = {static_cast<uint16_t>(length), static_cast<uint8_t>(kind),
-                                       static_cast<uint8_t>(rep_index), distance, 0};
+                                       static_cast<uint8_t>(rep_index), distance, 0, 0};
             }
         };
         relax(1, base + prices.literal[*cur], MatchKind::kNone, 0, 0);
@@ -182,7 +184,7 @@ void OptimalParser::shortest_path(ParseContext& c, uint32_t pos, uint32_t count,
             const uint32_t top = len < cap ? len : cap;
             // rep_length is indexed by the length less 2 and the decoder's bonus.
             const Arrival rep_how{0, static_cast<uint8_t>(MatchKind::kRep),
-                                  static_cast<uint8_t>(k), d, 0};
+                                  static_cast<uint8_t>(k), d, 0, 0};
             relax_lengths(i, rep_min_length(d), top, prices.rep_length, 2 + rep_bonus(d),
                           base + prices.literal[kSymOldDistance + k], rep_how);
             if (literal_rep_ && top == len && top >= rep_min_length(d)) {
@@ -208,7 +210,7 @@ void OptimalParser::shortest_path(ParseContext& c, uint32_t pos, uint32_t count,
             uint32_t l = long_min_length(d);
             if (l <= covered) l = covered + 1;
             // long_length is indexed by the length less 3 and the decoder's bonus.
-            const Arrival long_how{0, static_cast<uint8_t>(MatchKind::kLong), 0, d, 0};
+            const Arrival long_how{0, static_cast<uint8_t>(MatchKind::kLong), 0, d, 0, 0};
             relax_lengths(i, l, len, prices.long_length, 3 + long_bonus(d),
                           base + prices.distance_slot[distance_code_of(d)], long_how);
             if (literal_rep_ && len == m[k].length && len >= long_min_length(d)) {
@@ -223,11 +225,11 @@ void OptimalParser::shortest_path(ParseContext& c, uint32_t pos, uint32_t count,
     }
 }
 
-uint32_t OptimalParser::tokens_of(const Arrival& step, uint8_t at_start, uint8_t after_first,
-                                  MatchHistory& h, Token* out) {
+uint32_t OptimalParser::tokens_of(const Arrival& step, const uint8_t* at, MatchHistory& h,
+                                  Token* out) {
     const auto kind = static_cast<MatchKind>(step.kind);
     if (kind == MatchKind::kNone) {
-        out[0] = literal_token(at_start);
+        out[0] = literal_token(at[0]);
         return 1;
     }
     const MatchCoding coding{0, kind, step.rep_index};
@@ -236,10 +238,11 @@ uint32_t OptimalParser::tokens_of(const Arrival& step, uint8_t at_start, uint8_t
         out[0] = match_token(coding, step.length, step.distance);
         return 1;
     }
-    out[0] = match_token(coding, step.first, step.distance);
-    out[1] = literal_token(after_first);
-    out[2] = rep_token(0, step.length - step.first - 1u, step.distance);
-    return 3;
+    uint32_t n = 0;
+    out[n++] = match_token(coding, step.first, step.distance);
+    for (uint32_t k = 0; k < step.literals; ++k) out[n++] = literal_token(at[step.first + k]);
+    out[n++] = rep_token(0, step.length - step.first - step.literals, step.distance);
+    return n;
 }
 
 void OptimalParser::follow(const Arrival& step, MatchHistory& h) {
@@ -249,7 +252,7 @@ void OptimalParser::follow(const Arrival& step, MatchHistory& h) {
         return;
     }
     h.push(step.distance, step.first);
-    h.push(step.distance, step.length - step.first - 1u);
+    h.push(step.distance, step.length - step.first - step.literals);
 }
 
 uint32_t OptimalParser::collect_steps(uint32_t count) {
@@ -294,9 +297,8 @@ uint32_t OptimalParser::parse(ParseContext& c, uint32_t pos, uint32_t limit) {
             uint32_t at = 0;
             for (uint32_t s = 0; s < steps; ++s) {
                 const Arrival& step = arrivals_[steps_[s]];
-                Token tokens[3];
-                const uint8_t* from = c.buf + pos + at;
-                const uint32_t n = tokens_of(step, from[0], from[step.first], h, tokens);
+                Token tokens[kMaxTokensPerStep];
+                const uint32_t n = tokens_of(step, c.buf + pos + at, h, tokens);
                 for (uint32_t k = 0; k < n; ++k) {
                     counts.count(tokens[k]);
                     if (pass == passes) c.coder->add(tokens[k]);

@@ -3,7 +3,7 @@
 // priced in bits by the statistics of the data just before (or by the stretch's own first
 // parse, which is then repeated with its own prices). Which recent distances a match can use
 // depends on the path taken, so each node carries the match history of the best path to it,
-// as the usual approximation; a match, one literal and the same distance again may be
+// as the usual approximation; a match, a literal or two and the same distance again may be
 // weighed as one step, which that approximation would otherwise miss. The matches of each
 // position are searched first, on a second thread where there is one, which keeps a little
 // ahead of the parse.
@@ -40,10 +40,14 @@ private:
         uint8_t kind;     // MatchKind of that step
         uint8_t rep_index;
         uint32_t distance;
-        // Nonzero: the step is three symbols, a match of this length (of `kind`), one
-        // literal, and the rest of `length` at the same distance again as recent distance 0.
+        // Nonzero: the step is a match of this length (of `kind`), `literals` literals, and
+        // the rest of `length` at the same distance again, as recent distance 0.
         uint16_t first;
+        uint8_t literals;
     };
+    // Literals tried between a match and its distance again: two find most of what more find.
+    static constexpr uint32_t kMaxLiteralsBetween = 2;
+    static constexpr uint32_t kMaxTokensPerStep = kMaxLiteralsBetween + 2;
     FindJob job_for(const ParseContext& c, uint32_t pos, uint32_t count, StretchMatches& out) const;
     // With `wait`, the matches of a position are waited for as the parse reaches it.
     void shortest_path(ParseContext& c, uint32_t pos, uint32_t count, const PriceModel& prices,
@@ -53,15 +57,15 @@ private:
     [[gnu::always_inline]] void relax_lengths(uint32_t to_base, uint32_t first, uint32_t last,
                                               const uint32_t* length_price, uint32_t skip,
                                               uint32_t add, Arrival how);
-    // Offers a match of `first` bytes (priced `first_price`, as `how`), the literal after
-    // it, and the longest continuation at the same distance, from position `i`.
+    // Offers a match of `first` bytes (priced `first_price`, as `how`), one or more literals
+    // after it, and the longest continuation at the same distance, from position `i`.
     void relax_literal_rep(const ParseContext& c, uint32_t pos, uint32_t i, uint32_t count,
                            uint32_t first, uint32_t first_price, const PriceModel& prices,
                            Arrival how);
-    // The tokens of one step of the best path (one, or three for a match, literal and
-    // repeat), given the bytes at its start and after its first match; `h` follows them.
-    static uint32_t tokens_of(const Arrival& step, uint8_t at_start, uint8_t after_first,
-                              MatchHistory& h, Token* out);
+    // The tokens of one step of the best path, whose bytes start at `at`, into `out`
+    // (kMaxTokensPerStep); `h` follows them.
+    static uint32_t tokens_of(const Arrival& step, const uint8_t* at, MatchHistory& h,
+                              Token* out);
     // Updates the match history `h` by a step of the path.
     static void follow(const Arrival& step, MatchHistory& h);
     // Walks the best path back from the stretch's end and lists its steps in order.

@@ -34,9 +34,9 @@ TEST_P(EveryLevel, KindsOfInput) {
     expect_round_trip({mixed}, level);
 }
 
-// Copies of a block with one byte changed every few dozen, near and far: the shape where a
-// match, a literal and the same distance again win, at every distance band in which the
-// decoder adds its own length to a repeated distance.
+// Copies of a block with one or two bytes changed every few dozen, near and far: the shape
+// where a match, a literal or two and the same distance again win, at every distance band in
+// which the decoder adds its own length to a repeated distance.
 TEST_P(EveryLevel, CopiesWithChangedBytes) {
     const int level = GetParam();
     for (const size_t gap : {size_t{0}, size_t{9000}, size_t{300000}}) {
@@ -49,6 +49,7 @@ TEST_P(EveryLevel, CopiesWithChangedBytes) {
                 Bytes changed = original;
                 for (size_t at = 17 * copy; at < changed.size(); at += 29 + copy) {
                     changed[at] ^= 0x5A;
+                    if (copy > 2 && at + 1 < changed.size()) changed[at + 1] ^= 0x3C;
                 }
                 data.insert(data.end(), changed.begin(), changed.end());
             }
