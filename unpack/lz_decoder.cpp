@@ -311,7 +311,6 @@ void EntryDecoder::run() {
     uint32_t steps_left = 0;  // steps the fast path may take before the careful path looks
     History& h = h_;
     for (;;) {
-        in.refill();
         if (steps_left != 0) {
             --steps_left;
         } else {
@@ -325,7 +324,10 @@ void EntryDecoder::run() {
         }
 
         using namespace decode_entry;
+        // The code is looked up before the refill, whose bits land below the 16 that a
+        // lookup reads: the refill then stays off the chain from one literal to the next.
         const uint32_t e = in.entry(*literals);
+        in.refill();
         if (e < kKindLong) {
             in.consume(total(e));
             window[write_pos++] = static_cast<uint8_t>(e >> kSymbolShift);
@@ -364,6 +366,7 @@ void EntryDecoder::run() {
             continue;
         }
         h.enter(distance, length);
+        in.refill();  // a match may leave fewer bits than the next lookup reads
         write_pos = copy_match(window, write_pos, distance, length, unwritten_);
     }
     store_all();
