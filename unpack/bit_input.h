@@ -71,7 +71,8 @@ struct BitCursor {
 //  - After refill(), count is 56 to 63: a whole step (a symbol of up to 15 bits, 5 length
 //    bits, a distance symbol of up to 15 bits and 16 distance bits: 51 bits) needs no other.
 //    The loop looks a step's first code up before that refill, which needs count >= 16: a
-//    literal leaves at least 41, and a match step refills again at its end.
+//    literal leaves at least 41, and a match step refills again at its end. (Built for
+//    size, as in the installer, the loop refills once, before the lookup.)
 //  - `bits` holds at least as many bits as an entry's total when it is consumed (a total is
 //    1 to 31), so the shift that takes out the code and its extra bits is below 64.
 //  - refill() reads the eight bytes from `next`, which lies at most 8 bytes past the read

@@ -271,6 +271,12 @@ bool EntryDecoder::careful_step() {
 }
 
 
+#if defined(__OPTIMIZE_SIZE__)
+constexpr bool kSmallLoop = true;
+#else
+constexpr bool kSmallLoop = false;
+#endif
+
 inline uint32_t copy_match(uint8_t* window, uint32_t write_pos, uint32_t distance,
                            uint32_t length, bool unwritten) {
 #if !defined(__OPTIMIZE_SIZE__)
@@ -326,8 +332,10 @@ void EntryDecoder::run() {
         using namespace decode_entry;
         // The code is looked up before the refill, whose bits land below the 16 that a
         // lookup reads: the refill then stays off the chain from one literal to the next.
+        // The installer, built for size, refills once per step, before the lookup.
+        if constexpr (kSmallLoop) in.refill();
         const uint32_t e = in.entry(*literals);
-        in.refill();
+        if constexpr (!kSmallLoop) in.refill();
         if (e < kKindLong) {
             in.consume(total(e));
             window[write_pos++] = static_cast<uint8_t>(e >> kSymbolShift);
@@ -366,7 +374,7 @@ void EntryDecoder::run() {
             continue;
         }
         h.enter(distance, length);
-        in.refill();  // a match may leave fewer bits than the next lookup reads
+        if constexpr (!kSmallLoop) in.refill();  // a match may leave fewer than a lookup reads
         write_pos = copy_match(window, write_pos, distance, length, unwritten_);
     }
     store_all();
