@@ -70,15 +70,18 @@ struct BitCursor {
 //    unread bit is bit (next * 8 - count) of the buffer.
 //  - After refill(), count is 56 to 63: a whole step (a symbol of up to 15 bits, 5 length
 //    bits, a distance symbol of up to 15 bits and 16 distance bits: 51 bits) needs no other.
-//    The loop looks a step's first code up before that refill, which needs count >= 16: a
-//    literal leaves at least 41, and a match step refills again at its end. (Built for
-//    size, as in the installer, the loop refills once, before the lookup.)
+//    The loop looks a step's first code up before that refill, which needs count >= 16
+//    (kLookupBits): a literal leaves at least 41, and a match step that leaves fewer
+//    refills at its end. (Built for size, as in the installer, the loop refills once,
+//    before the lookup.)
 //  - `bits` holds at least as many bits as an entry's total when it is consumed (a total is
 //    1 to 31), so the shift that takes out the code and its extra bits is below 64.
 //  - refill() reads the eight bytes from `next`, which lies at most 8 bytes past the read
 //    position: the decoding loop refills only while the read position is at or below its
 //    refill threshold (8,162) plus one step, far inside the buffer and its padding.
 struct BitBuffer {
+    static constexpr uint32_t kLookupBits = 16;  // bits a code's lookup reads at most
+
     const uint8_t* buffer;
     uint64_t bits;
     uint32_t next;
@@ -119,7 +122,7 @@ struct BitBuffer {
     uint32_t entry(const DecodeTable& table) const {
         const uint32_t fast = table.fast[bits >> (64 - kFastBits)];
         if (fast != 0) [[likely]] return fast;
-        return slow_decode_entry(table, static_cast<uint32_t>(bits >> 48));
+        return slow_decode_entry(table, static_cast<uint32_t>(bits >> (64 - kLookupBits)));
     }
     // Consumes the code and the extra bits of entry `e`; returns the extra bits' value, taken
     // from the bits shifted out, so that the next code's lookup waits for one shift only.

@@ -374,7 +374,11 @@ void EntryDecoder::run() {
             continue;
         }
         h.enter(distance, length);
-        if constexpr (!kSmallLoop) in.refill();  // a match may leave fewer than a lookup reads
+        // A match seldom leaves fewer bits than the next lookup reads; when it does not, the
+        // next lookup need not wait for a refill either.
+        if constexpr (!kSmallLoop) {
+            if (in.count < BitBuffer::kLookupBits) in.refill();
+        }
         write_pos = copy_match(window, write_pos, distance, length, unwritten_);
     }
     store_all();

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <utility>
 
 #include "tests/unpack/stream_builder.h"
 
@@ -44,7 +45,10 @@ struct Generator {
     Model model;
     std::mt19937 rng;
 
-    explicit Generator(uint32_t seed) : rng(seed) { put_table_header(w, flat.lengths); }
+    explicit Generator(uint32_t seed, FlatTables tables = FlatTables())
+        : flat(std::move(tables)), rng(seed) {
+        put_table_header(w, flat.lengths);
+    }
     uint32_t pick(uint32_t n) { return static_cast<uint32_t>(rng() % n); }
 
     void literal() {
@@ -116,6 +120,19 @@ TEST(ReferenceModel, RandomStreamsWithNearDistancesMatchTheModel) {
         Generator g(seed);
         for (int i = 0; i < 50; ++i) g.literal();
         for (int i = 0; i < 3000; ++i) g.random_symbol(false);
+        Decoder d;
+        const auto out = d.decode(g.w.bytes(), static_cast<int32_t>(g.model.out.size()), false);
+        ASSERT_EQ(out, g.model.out) << "seed " << seed;
+    }
+}
+
+// Every code 15 bits long (an incomplete code, which the format allows): a far match is
+// then the longest step, 51 bits, after which fewer bits are left than a lookup reads.
+TEST(ReferenceModel, StepsOfTheLongestCodesMatchTheModel) {
+    for (uint32_t seed = 1; seed <= 10; ++seed) {
+        Generator g(seed, FlatTables(15, 15, 15));
+        for (int i = 0; i < 50; ++i) g.literal();
+        for (int i = 0; i < 3000; ++i) g.random_symbol(seed % 2 == 0);
         Decoder d;
         const auto out = d.decode(g.w.bytes(), static_cast<int32_t>(g.model.out.size()), false);
         ASSERT_EQ(out, g.model.out) << "seed " << seed;

@@ -46,17 +46,21 @@ struct CanonicalCode {
     void put(BitWriter& w, uint32_t symbol) const { w.put(code[symbol], length[symbol]); }
 };
 
-// The layout most tests use: every literal/length symbol 9 bits, every distance symbol 6,
-// every repeat-length symbol 5; the pre-code gives every code-length symbol 5 bits.
+// One length for every symbol of each table. The layout most tests use: every literal/length
+// symbol 9 bits, every distance symbol 6, every repeat-length symbol 5; the pre-code gives
+// every code-length symbol 5 bits.
 struct FlatTables {
-    std::vector<uint8_t> lengths = make();
+    std::vector<uint8_t> lengths;
     CanonicalCode literal{std::vector<uint8_t>(lengths.begin(), lengths.begin() + 298)};
     CanonicalCode distance{std::vector<uint8_t>(lengths.begin() + 298, lengths.begin() + 346)};
     CanonicalCode repeat{std::vector<uint8_t>(lengths.begin() + 346, lengths.end())};
-    static std::vector<uint8_t> make() {
-        std::vector<uint8_t> l(kNormalTableSize, 9);
-        for (size_t i = 298; i < 346; ++i) l[i] = 6;
-        for (size_t i = 346; i < kNormalTableSize; ++i) l[i] = 5;
+    explicit FlatTables(uint8_t literal_bits = 9, uint8_t distance_bits = 6, uint8_t repeat_bits = 5)
+        : lengths(make(literal_bits, distance_bits, repeat_bits)) {}
+    static std::vector<uint8_t> make(uint8_t literal_bits = 9, uint8_t distance_bits = 6,
+                                     uint8_t repeat_bits = 5) {
+        std::vector<uint8_t> l(kNormalTableSize, literal_bits);
+        for (size_t i = 298; i < 346; ++i) l[i] = distance_bits;
+        for (size_t i = 346; i < kNormalTableSize; ++i) l[i] = repeat_bits;
         return l;
     }
 };
