@@ -87,12 +87,16 @@ struct Piece16 {
 // processor cannot foresee. The caller leaves 32 bytes of window after the match for that.
 inline void copy_near(uint8_t* dst, const uint8_t* from, uint32_t distance, uint32_t length) {
     if (distance >= 16) {
-        Piece16 after[2];
-        std::memcpy(after, dst + length, sizeof after);
+        // Two pieces rather than an array of two, which the compiler would keep in memory.
+        Piece16 after_low;
+        Piece16 after_high;
+        std::memcpy(&after_low, dst + length, 16);
+        std::memcpy(&after_high, dst + length + 16, 16);
         copy_piece<Piece16>(dst, from);
         copy_piece<Piece16>(dst + 16, from + 16);
         for (uint32_t i = 32; i < length; i += 16) copy_piece<Piece16>(dst + i, from + i);
-        std::memcpy(dst + length, after, sizeof after);
+        std::memcpy(dst + length, &after_low, 16);
+        std::memcpy(dst + length + 16, &after_high, 16);
         return;
     }
 #if !defined(__OPTIMIZE_SIZE__)  // the installer, built for size, copies the rest bytewise
