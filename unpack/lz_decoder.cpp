@@ -21,6 +21,10 @@
 
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "unpack/bit_input.h"
 #include "unpack/code_tables.h"
 
@@ -73,6 +77,28 @@ struct Piece16 {
     uint8_t bytes[16];
 };
 
+// The 32 bytes after a match that copy_near's wide pieces overwrite. In two vector
+// registers where the processor has them (a 32-byte array would be kept in memory, a store
+// and a load more per match); as bytes in the installer's 32-bit build, which has none.
+struct AfterMatch {
+#if defined(__SSE2__)
+    __m128i low;
+    __m128i high;
+    void save(const uint8_t* p) {
+        low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
+    }
+    void restore(uint8_t* p) const {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p), low);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 16), high);
+    }
+#else
+    uint8_t bytes[32];
+    void save(const uint8_t* p) { std::memcpy(bytes, p, sizeof bytes); }
+    void restore(uint8_t* p) const { std::memcpy(p, bytes, sizeof bytes); }
+#endif
+};
+
 // A match whose source lies inside the window, wholly behind the write position (`from` is
 // `distance` bytes before `dst`) or, for a match reaching back past the window's start,
 // wholly ahead of it (at least 32 bytes on), with the result of a byte-by-byte copy in
@@ -87,16 +113,12 @@ struct Piece16 {
 // processor cannot foresee. The caller leaves 32 bytes of window after the match for that.
 inline void copy_near(uint8_t* dst, const uint8_t* from, uint32_t distance, uint32_t length) {
     if (distance >= 16) {
-        // Two pieces rather than an array of two, which the compiler would keep in memory.
-        Piece16 after_low;
-        Piece16 after_high;
-        std::memcpy(&after_low, dst + length, 16);
-        std::memcpy(&after_high, dst + length + 16, 16);
+        AfterMatch after;
+        after.save(dst + length);
         copy_piece<Piece16>(dst, from);
         copy_piece<Piece16>(dst + 16, from + 16);
         for (uint32_t i = 32; i < length; i += 16) copy_piece<Piece16>(dst + i, from + i);
-        std::memcpy(dst + length, &after_low, 16);
-        std::memcpy(dst + length + 16, &after_high, 16);
+        after.restore(dst + length);
         return;
     }
 #if !defined(__OPTIMIZE_SIZE__)  // the installer, built for size, copies the rest bytewise
