@@ -23,7 +23,7 @@ public:
     // `extra_passes` more for a stream's first stretch and for small ones. `threads`: 2 lets
     // a second thread search for matches while the parser works (the output is the same
     // either way); 1 keeps to the caller's thread. `literal_rep`: also weigh a match, a
-    // literal and the rest at the same distance as one step.
+    // literal or two and the rest at the same distance as one step.
     bool init(uint32_t passes, uint32_t extra_passes, uint32_t nice_length, bool literal_rep,
               uint32_t threads);
     // A new stream: prices start neutral.
@@ -75,7 +75,7 @@ private:
     uint32_t extra_passes_ = 0;
     bool learned_ = false;  // prices_ come from the stream's own data
     uint32_t nice_length_ = 96;
-    bool literal_rep_ = false;  // try match, literal, match again at the same distance
+    bool literal_rep_ = false;  // try match, literals, match again at the same distance
     HeapArray<uint32_t> prices_of_;      // bits (in price units) of the best path to each position
     HeapArray<Arrival> arrivals_;
     HeapArray<MatchHistory> histories_;  // after the best path to a position (set when expanded)
