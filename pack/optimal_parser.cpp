@@ -93,6 +93,22 @@ inline void OptimalParser::relax_lengths(uint32_t to_base, uint32_t first, uint3
 #endif
 }
 
+namespace {
+
+// Whether a match of `first` bytes at `p` (at distance `d`) could go on at the same distance
+// after one or two literals: the two bytes after each literal must repeat. Cheaper than a
+// call for the many matches where neither does.
+inline bool may_repeat_after_literals(const ParseContext& c, uint32_t p, uint32_t first,
+                                      uint32_t d) {
+    const uint32_t after = p + first + 1;  // after one literal
+    if (after + 3 > c.match_end) return after + 2 <= c.match_end;  // near the end: let it look
+    const uint8_t* q = c.buf + after;
+    const uint8_t* r = q - d;
+    return (q[0] == r[0] && q[1] == r[1]) || (q[1] == r[1] && q[2] == r[2]);
+}
+
+}  // namespace
+
 void OptimalParser::relax_literal_rep(const ParseContext& c, uint32_t pos, uint32_t i,
                                      uint32_t count, uint32_t first, uint32_t first_price,
                                      const PriceModel& prices, Arrival how) {
@@ -187,7 +203,8 @@ void OptimalParser::shortest_path(ParseContext& c, uint32_t pos, uint32_t count,
                                   static_cast<uint8_t>(k), d, 0, 0};
             relax_lengths(i, rep_min_length(d), top, prices.rep_length, 2 + rep_bonus(d),
                           base + prices.literal[kSymOldDistance + k], rep_how);
-            if (literal_rep_ && top == len && top >= rep_min_length(d)) {
+            if (literal_rep_ && top == len && top >= rep_min_length(d) &&
+                may_repeat_after_literals(c, p, top, d)) {
                 relax_literal_rep(c, pos, i, count, top,
                                   prices.literal[kSymOldDistance + k] +
                                       prices.rep_length[top - 2 - rep_bonus(d)],
@@ -213,7 +230,8 @@ void OptimalParser::shortest_path(ParseContext& c, uint32_t pos, uint32_t count,
             const Arrival long_how{0, static_cast<uint8_t>(MatchKind::kLong), 0, d, 0, 0};
             relax_lengths(i, l, len, prices.long_length, 3 + long_bonus(d),
                           base + prices.distance_slot[distance_code_of(d)], long_how);
-            if (literal_rep_ && len == m[k].length && len >= long_min_length(d)) {
+            if (literal_rep_ && len == m[k].length && len >= long_min_length(d) &&
+                may_repeat_after_literals(c, p, len, d)) {
                 relax_literal_rep(c, pos, i, count, len,
                                   prices.long_match(len, d), prices, long_how);
             }
