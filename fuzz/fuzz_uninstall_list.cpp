@@ -16,15 +16,6 @@ namespace {
 
 constexpr std::string_view kFolder = "C:\\Program Files\\Obrelux\\Zentrivo\\";
 
-bool equal_ignoring_case(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-        if (lower(a[i]) != lower(b[i])) return false;
-    }
-    return true;
-}
-
 void expect_inside(const std::string& relative) {
     const std::string path = std::string(kFolder) + relative;
     if (relative.empty() || path.size() > qarn::uninstall::kMaxPath) std::abort();
@@ -47,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         qarn::uninstall::plan_files(list, kFolder, "UnInst.exe");
     for (const std::string& f : plan.files) {
         expect_inside(f);
-        if (equal_ignoring_case(f, qarn::uninstall::kSettingsName)) std::abort();
+        if (qarn::uninstall::same_path(f, qarn::uninstall::kSettingsName)) std::abort();
     }
     for (const std::string& f : plan.folders) expect_inside(f);
     return 0;

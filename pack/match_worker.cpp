@@ -28,8 +28,7 @@ void MatchWorker::stop() {
 void MatchWorker::post(const FindJob& job) {
     const uint32_t n = posted_.load();
     // Room in the queue of two: the job two before this one has finished.
-    for (uint32_t done = finished_.load(); n - done >= 2; done = finished_.wait_while(done)) {
-    }
+    finished_.wait_until([n](uint32_t done) { return n - done < 2; });
     job.out->ready.store(0);
     jobs_[n & 1] = job;
     posted_.store(n + 1);
@@ -37,15 +36,13 @@ void MatchWorker::post(const FindJob& job) {
 
 void MatchWorker::wait_idle() {
     const uint32_t n = posted_.load();
-    for (uint32_t done = finished_.load(); done != n; done = finished_.wait_while(done)) {
-    }
+    finished_.wait_until([n](uint32_t done) { return done == n; });
 }
 
 void MatchWorker::run() {
     uint32_t next = 0;
     for (;;) {
-        for (uint32_t n = posted_.load(); n == next; n = posted_.wait_while(n)) {
-        }
+        posted_.wait_until([next](uint32_t n) { return n != next; });
         if (quit_.load(std::memory_order_acquire)) return;
         find_stretch_matches(jobs_[next & 1], found_);
         ++next;
@@ -61,8 +58,7 @@ uint32_t wait_for_matches(const ProgressCounter& ready, uint32_t need) {
 #endif
         have = ready.load();
     }
-    while (have < need) have = ready.wait_while(have);
-    return have;
+    return ready.wait_until([need](uint32_t v) { return v >= need; });
 }
 
 }  // namespace qarn

@@ -29,6 +29,14 @@ public:
         }
     }
 
+    // Waits until `done` holds for the value and returns that value.
+    template <typename Done>
+    uint32_t wait_until(Done done) const {
+        for (uint32_t value = load();; value = wait_while(value)) {
+            if (done(value)) return value;
+        }
+    }
+
     // Waits until the value is no longer `seen` and returns it.
     uint32_t wait_while(uint32_t seen) const {
         uint32_t value = load();

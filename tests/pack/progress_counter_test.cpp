@@ -15,8 +15,7 @@ namespace qarn::test {
 namespace {
 
 void wait_until_at_least(const ProgressCounter& counter, uint32_t need) {
-    for (uint32_t v = counter.load(); v < need; v = counter.wait_while(v)) {
-    }
+    counter.wait_until([need](uint32_t v) { return v >= need; });
 }
 
 TEST(ProgressCounter, TwoThreadsHandTheCountBackAndForthWithoutLosingAWakeUp) {
