@@ -9,8 +9,8 @@
 #include <string_view>
 
 #include "archive/entry_name_check.h"
-#include "tools/demo/uninstall_plan.h"
-#include "tools/uninstall_list.h"
+#include "uninstall/uninstall_plan.h"
+#include "uninstall/uninstall_list.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "pack/dos_time.h"
-#include "tools/uninstall_list.h"
+#include "uninstall/uninstall_list.h"
 
 namespace qarn::tools {
 namespace {

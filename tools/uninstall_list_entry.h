@@ -1,4 +1,4 @@
-// mksetup build --uninstall-list NAME: the uninstall list (tools/uninstall_list.h) of the
+// mksetup build --uninstall-list NAME: the uninstall list (uninstall/uninstall_list.h) of the
 // files about to be packed, added as the archive's last entry.
 #pragma once
 #include <cstdint>

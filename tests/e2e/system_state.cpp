@@ -9,7 +9,7 @@
 #include <iterator>
 
 #include "tests/e2e/setup_driver.h"
-#include "tests/windows/windows_test_support.h"
+#include "tests/support/windows_test_support.h"
 
 namespace qarn::e2e {
 namespace {

@@ -10,7 +10,7 @@
 
 #include "tests/e2e/setup_driver.h"
 #include "tests/e2e/system_state.h"
-#include "tests/windows/windows_test_support.h"
+#include "tests/support/windows_test_support.h"
 
 namespace qarn::e2e {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "archive/archive_context.h"
 #include "pack/dos_time.h"
-#include "tests/pack/round_trip.h"
+#include "tests/support/round_trip.h"
 
 namespace qarn::test {
 namespace {

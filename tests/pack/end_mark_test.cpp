@@ -3,7 +3,7 @@
 // header, the walk stops at the writer's end mark and never reads them as blocks.
 #include <gtest/gtest.h>
 
-#include "tests/pack/round_trip.h"
+#include "tests/support/round_trip.h"
 #include "tests/support/test_support.h"
 
 namespace qarn::test {

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "pack/level_settings.h"
-#include "tests/pack/round_trip.h"
+#include "tests/support/round_trip.h"
 
 namespace qarn::test {
 namespace {

@@ -8,7 +8,7 @@
 
 #include "pack/level_settings.h"
 #include "pack/rar20_encoder.h"
-#include "tests/pack/round_trip.h"
+#include "tests/support/round_trip.h"
 
 namespace qarn::test {
 namespace {

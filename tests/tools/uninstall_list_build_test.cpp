@@ -6,10 +6,10 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "tests/extract/extract_fixture.h"
-#include "tests/pack/round_trip.h"
+#include "tests/support/extract_fixture.h"
+#include "tests/support/round_trip.h"
 #include "tools/setup_builder.h"
-#include "tools/uninstall_list.h"
+#include "uninstall/uninstall_list.h"
 
 namespace qarn::test {
 namespace {

@@ -1,0 +1,155 @@
+// What the uninstaller says: the question naming the product and the folder, the report of
+// what went and what stayed, in English and German.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "uninstall/uninstall_texts.h"
+
+namespace qarn::uninstall {
+namespace {
+
+bool has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+Outcome full_removal() {
+    Outcome o;
+    o.folder = "C:\\Program Files\\QARN\\";
+    o.files_removed = 22;
+    o.folders_removed = 1;
+    o.group_links_removed = 4;
+    o.groups_removed = 1;
+    o.desktop_icon_removed = true;
+    o.uninstall_entry_removed = true;
+    o.user_key_removed = true;
+    o.settings = {"C:\\users\\me\\AppData\\Roaming\\Obrelux\\QARN.INI"};
+    return o;
+}
+
+TEST(UninstallQuestion, NamesTheProductAndTheFolderInEitherLanguage) {
+    const std::string en = confirmation_text(Language::kEnglish, "C:\\Program Files\\QARN\\");
+    EXPECT_TRUE(has(en, "Remove Zentrivo from the folder"));
+    EXPECT_TRUE(has(en, "\n    C:\\Program Files\\QARN\n"));
+    EXPECT_FALSE(has(en, "QARN\\\n"));
+    EXPECT_TRUE(has(en, "settings (QARN.INI)"));
+    const std::string de = confirmation_text(Language::kGerman, "C:\\Programme\\QARN\\");
+    EXPECT_TRUE(has(de, "Zentrivo aus dem Ordner"));
+    EXPECT_TRUE(has(de, "C:\\Programme\\QARN\n"));
+    EXPECT_TRUE(has(de, "Einstellungen (QARN.INI)"));
+    EXPECT_STREQ(caption_text(Language::kEnglish), "Zentrivo Uninstall");
+    EXPECT_STREQ(caption_text(Language::kGerman), "Zentrivo deinstallieren");
+}
+
+TEST(UninstallQuestion, NothingLeftAndDamagedListSayWhatTheyMean) {
+    EXPECT_TRUE(has(nothing_left_text(Language::kEnglish, "C:\\QARN\\"),
+                    "There is nothing left to remove"));
+    EXPECT_TRUE(has(nothing_left_text(Language::kEnglish, "C:\\QARN\\"), "C:\\QARN"));
+    EXPECT_TRUE(
+        has(nothing_left_text(Language::kGerman, "C:\\QARN\\"), "nichts mehr zu entfernen"));
+    EXPECT_TRUE(has(damaged_list_text(Language::kEnglish, "C:\\QARN\\"), "Nothing was removed"));
+    EXPECT_TRUE(
+        has(damaged_list_text(Language::kGerman, "C:\\QARN\\"), "Es wurde nichts entfernt"));
+    EXPECT_TRUE(has(cannot_start_text(Language::kEnglish), "259"));
+}
+
+TEST(UninstallReport, AFullRemovalListsWhatWentAndKeepsTheSettings) {
+    const std::string text = report_text(Language::kEnglish, full_removal());
+    EXPECT_EQ(text,
+              "Zentrivo has been removed from C:\\Program Files\\QARN.\n\n"
+              "Removed:\n"
+              "- 22 files and 1 folder\n"
+              "- 4 shortcuts of the Start-menu group QARN, and the group\n"
+              "- the desktop icon Zentrivo.lnk\n"
+              "- the entry in the list of installed programs\n"
+              "- the registry key HKEY_CURRENT_USER\\Software\\Obrelux\\QARN\n\n"
+              "Kept:\n"
+              "- your settings: C:\\users\\me\\AppData\\Roaming\\Obrelux\\QARN.INI");
+    EXPECT_TRUE(complete(full_removal()));
+}
+
+TEST(UninstallReport, FilesTheUserAddedKeepTheFolder) {
+    Outcome o = full_removal();
+    o.folders_removed = 0;
+    o.folder_kept = true;
+    o.user_files = 1;
+    EXPECT_TRUE(has(report_text(Language::kEnglish, o),
+                    "- 1 file you added, and the folder C:\\Program Files\\QARN that holds it"));
+    o.user_files = 3;
+    EXPECT_TRUE(has(report_text(Language::kEnglish, o), "- 3 files you added, and the folder "));
+    EXPECT_TRUE(has(report_text(Language::kEnglish, o), "that holds them"));
+    EXPECT_FALSE(has(report_text(Language::kEnglish, o), " and 0 folders"));
+    o.user_files = 0;  // only the settings file keeps it
+    EXPECT_TRUE(has(report_text(Language::kEnglish, o), "- the folder C:\\Program Files\\QARN"));
+    EXPECT_TRUE(has(report_text(Language::kGerman, o), "- der Ordner C:\\Program Files\\QARN"));
+}
+
+TEST(UninstallReport, WhatResistedIsNamedAndTheRunCanBeRepeated) {
+    Outcome o;
+    o.folder = "C:\\QARN\\";
+    o.files_removed = 19;
+    o.failed = {"QARN.exe", "QARNRES.DLL"};
+    const std::string text = report_text(Language::kEnglish, o);
+    EXPECT_FALSE(complete(o));
+    EXPECT_TRUE(has(text, "Zentrivo could not be removed completely from C:\\QARN."));
+    EXPECT_TRUE(has(text,
+                    "Not removed (is Zentrivo still running, or are administrator rights "
+                    "needed? Close it and run the uninstaller again):\n- QARN.exe\n- "
+                    "QARNRES.DLL"));
+    EXPECT_TRUE(has(report_text(Language::kGerman, o), "nicht vollst\xE4ndig entfernt"));
+}
+
+TEST(UninstallReport, RefusedLinesAreShownUpToALimitAndCounted) {
+    Outcome o = full_removal();
+    o.refused = {"..\\outside.txt", "C:\\e2e\\abs.txt", "CON"};
+    const std::string text = report_text(Language::kEnglish, o);
+    EXPECT_TRUE(complete(o));
+    EXPECT_TRUE(
+        has(text,
+            "lines of the list of installed files:\n- ..\\outside.txt\n- C:\\e2e\\abs.txt\n- CON"));
+    for (int i = 0; i < 10; ++i) o.refused.push_back("x" + std::to_string(i));
+    const std::string many = report_text(Language::kEnglish, o);
+    EXPECT_TRUE(has(many, "- x2\n- and more: 7"));
+    EXPECT_FALSE(has(many, "- x3"));
+}
+
+TEST(UninstallReport, OtherInstallationsAndForeignLinksAreKeptAndSaid) {
+    Outcome o = full_removal();
+    o.uninstall_entry_removed = false;
+    o.user_key_removed = false;
+    o.other_uninstall_entry = "D:\\Other\\UnInst.exe";
+    o.other_user_key = "D:\\Other";
+    o.foreign_links = 1;
+    o.files_unknown = true;
+    const std::string text = report_text(Language::kEnglish, o);
+    EXPECT_FALSE(has(text, "- the entry in the list of installed programs\n"));
+    EXPECT_TRUE(has(
+        text, "- the entry in the list of installed programs, which starts D:\\Other\\UnInst.exe"));
+    EXPECT_TRUE(has(text, "QARN, which names D:\\Other"));
+    EXPECT_TRUE(has(text, "- 1 shortcut pointing elsewhere"));
+    EXPECT_TRUE(has(report_text(Language::kGerman, o), "- 1 Verkn\xFCpfung mit anderem Ziel"));
+    EXPECT_TRUE(has(text, "list of installed files (UNINST.LST) is missing or damaged"));
+}
+
+TEST(UninstallReport, TheUninstallerLeftForTheRestartIsSaid) {
+    Outcome o = full_removal();
+    o.uninstaller_at_restart = true;
+    EXPECT_TRUE(
+        has(report_text(Language::kEnglish, o), "- UnInst.exe at the next restart of Windows"));
+    EXPECT_TRUE(has(report_text(Language::kGerman, o),
+                    "- UnInst.exe beim n\xE4"
+                    "chsten Neustart von Windows"));
+}
+
+TEST(UninstallReport, TheGermanReportHasTheSameParts) {
+    const std::string text = report_text(Language::kGerman, full_removal());
+    EXPECT_TRUE(has(text, "Zentrivo wurde entfernt aus C:\\Program Files\\QARN"));
+    EXPECT_TRUE(has(text,
+                    "Entfernt:\n- 22 Dateien und 1 Ordner\n- 4 Verkn\xFCpfungen der Programmgruppe "
+                    "QARN, und die Gruppe"));
+    EXPECT_TRUE(has(text, "- das Desktop-Icon Zentrivo.lnk"));
+    EXPECT_TRUE(has(text, "Behalten:\n- Ihre Einstellungen: C:\\users"));
+}
+
+}  // namespace
+}  // namespace qarn::uninstall
