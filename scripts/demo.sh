@@ -6,7 +6,7 @@
 # Installs missing Debian packages, builds mksetup (preset native) and reads the two real
 # archives made by the original archiver, which lie beside the checkout in
 # ../shared/fixtures/real (or $QARN_SHARED_DIR/fixtures/real): lists them and tests every
-# entry.
+# entry. Without them that part is skipped with a note.
 #
 # Then the installer itself: builds setup.exe (preset win64: the stub, the demo product and
 # its archive, packed by the native mksetup) and runs it under Wine, in a Wine prefix and
@@ -65,19 +65,14 @@ demo_run() {
   printf '(exit status %d, as expected)\n' "$status"
 }
 
+# The sample archives are a bonus of the demo, not its point: without them the listing
+# and testing are skipped with a note, and the installer part runs all the same.
+have_fixtures=1
 check_fixtures() {
-  local missing=0 f
+  local f
   for f in test_v2.rar test_v2solid5.rar; do
-    [[ -f $real/$f ]] || missing=1
+    [[ -f $real/$f ]] || have_fixtures=0
   done
-  if ((missing)); then
-    cat >&2 <<MSG
-demo: the real archives are missing: expected $real/test_v2.rar and
-$real/test_v2solid5.rar. They live in the folder "shared" beside the checkout
-($(cd "$root/.." && pwd)/shared); set QARN_SHARED_DIR to use another folder.
-MSG
-    exit 1
-  fi
 }
 
 build_mksetup() {
@@ -199,17 +194,21 @@ check_fixtures
 qarn_stage "packages" scripts/install-packages.sh
 qarn_stage "build mksetup (preset native)" build_mksetup
 
-section "A solid archive: the second entry is coded as matches into the first one's window"
-demo_run 0 "$mksetup" list "$real/test_v2solid5.rar"
-demo_run 0 "$mksetup" test "$real/test_v2solid5.rar"
+if ((have_fixtures)); then
+  section "A solid archive: the second entry is coded as matches into the first one's window"
+  demo_run 0 "$mksetup" list "$real/test_v2solid5.rar"
+  demo_run 0 "$mksetup" test "$real/test_v2solid5.rar"
 
-section "Every packing method, and pMM.bin, packed in multimedia (audio) mode"
-demo_run 0 "$mksetup" list "$real/test_v2.rar"
-# The decoder has no audio path, so pMM.bin must fail its checksum, on its own and cleanly.
-demo_run 1 "$mksetup" test "$real/test_v2.rar"
-if ! grep -q '^FAILED  pMM.bin' <<<"$demo_output" || [[ $(grep -c '^OK ' <<<"$demo_output") -ne 6 ]]; then
-  echo "demo: expected the six entries p0.bin to p5.bin to pass and pMM.bin to fail" >&2
-  exit 1
+  section "Every packing method, and pMM.bin, packed in multimedia (audio) mode"
+  demo_run 0 "$mksetup" list "$real/test_v2.rar"
+  # The decoder has no audio path, so pMM.bin must fail its checksum, on its own and cleanly.
+  demo_run 1 "$mksetup" test "$real/test_v2.rar"
+  if ! grep -q '^FAILED  pMM.bin' <<<"$demo_output" || [[ $(grep -c '^OK ' <<<"$demo_output") -ne 6 ]]; then
+    echo "demo: expected the six entries p0.bin to p5.bin to pass and pMM.bin to fail" >&2
+    exit 1
+  fi
+else
+  echo "note: the sample archives ($real/test_v2.rar, test_v2solid5.rar) are not here; listing and testing them is skipped (set QARN_SHARED_DIR to the folder holding fixtures/real)."
 fi
 
 qarn_stage "build setup.exe (preset win64)" build_installer
@@ -230,8 +229,12 @@ else
 fi
 
 section "Done"
-echo "test_v2solid5.rar: both entries pass, the solid one decoded through the first one's window."
-echo "test_v2.rar: p0.bin to p5.bin pass; pMM.bin fails its checksum, as expected (exit status 1)."
+if ((have_fixtures)); then
+  echo "test_v2solid5.rar: both entries pass, the solid one decoded through the first one's window."
+  echo "test_v2.rar: p0.bin to p5.bin pass; pMM.bin fails its checksum, as expected (exit status 1)."
+else
+  echo "The sample archives were not here: their listing and test were skipped."
+fi
 if ((interactive)) && [[ -n ${DISPLAY:-} ]]; then
   echo "setup.exe: run by you; its Wine prefix is build/demo/wine-interactive."
 else

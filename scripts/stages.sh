@@ -7,11 +7,17 @@
 # $QARN_LOG_DIR (also to the terminal when QARN_VERBOSE=1). Prints one line per stage, with
 # the time taken and whatever the stage wrote to "$QARN_STAGE_NOTE". On failure it shows
 # the end of the log, names the stage, prints the summary so far and exits non-zero.
-# qarn_summary prints the table of all stages run.
+#   qarn_skip "name" "reason"
+#
+# Records a stage that this machine cannot run, with the reason, in its line and in the
+# summary. qarn_summary prints the table of all stages, and as its last line how many
+# passed and how many were skipped.
 
 QARN_LOG_DIR=${QARN_LOG_DIR:-build/logs}
 qarn_stage_lines=()
 qarn_stage_count=0
+qarn_passed_count=0
+qarn_skipped_count=0
 qarn_start_seconds=$SECONDS
 
 qarn_duration() {
@@ -64,12 +70,22 @@ qarn_stage() {
     fi
   done <"$note"
   ((first)) && qarn_stage_lines+=("$(printf '  ok      %-30s %7s' "$name" "$took")")
+  qarn_passed_count=$((qarn_passed_count + 1))
   printf '    ok (%s)\n' "$took"
+}
+
+qarn_skip() {
+  local name=$1 reason=$2
+  qarn_stage_count=$((qarn_stage_count + 1))
+  qarn_skipped_count=$((qarn_skipped_count + 1))
+  printf '==> %s\n    skipped: %s\n' "$name" "$reason"
+  qarn_stage_lines+=("$(printf '  skipped %-30s %7s  %s' "$name" "" "skipped: $reason")")
 }
 
 qarn_summary() {
   printf '\nSummary (%s in all)\n' "$(qarn_duration $((SECONDS - qarn_start_seconds)))"
   printf '%s\n' "${qarn_stage_lines[@]}"
+  printf '%d stages passed, %d skipped\n' "$qarn_passed_count" "$qarn_skipped_count"
 }
 
 # Configures and builds one preset with every core.

@@ -6,19 +6,31 @@
 # Sourced (POSIX sh) by cmake/wine-run.sh, which CTest runs for every Windows test program,
 # and by scripts/test.sh, which creates the prefix once and keeps a wineserver alive.
 #
-#   qarn_wine_env ROOT       exports the environment: prefix ROOT/prefix, HOME ROOT/home
-#   qarn_wine_prefix_init    creates the prefix if it is not there; concurrent callers
-#                            wait for the one that creates it
+#   qarn_wine_env ROOT [ARCH]  exports the environment: prefix ROOT/prefix, HOME ROOT/home;
+#                              ARCH win64 (default: a 64-bit Windows, the wine64 loader) or
+#                              win32 (a 32-bit Windows, the i386 loader of wine32:i386)
+#   qarn_wine_prefix_init      creates the prefix if it is not there; concurrent callers
+#                              wait for the one that creates it
 
-QARN_WINE_LOADER=${QARN_WINE_LOADER:-/usr/lib/wine/wine64}
 QARN_WINESERVER=${QARN_WINESERVER:-/usr/lib/wine/wineserver}
+
+# The loader that starts programs of a Windows of ARCH.
+qarn_wine_loader_for() {
+  case $1 in
+    win32) echo /usr/lib/wine/wine ;;
+    *) echo /usr/lib/wine/wine64 ;;
+  esac
+}
 
 qarn_wine_env() {
   qarn_wine_root=$1
+  qarn_wine_arch=${2:-win64}
+  QARN_WINE_LOADER=${QARN_WINE_LOADER_OVERRIDE:-$(qarn_wine_loader_for "$qarn_wine_arch")}
+  export QARN_WINE_LOADER
   mkdir -p "$qarn_wine_root/home"
   export HOME="$qarn_wine_root/home"
   export WINEPREFIX="${QARN_WINEPREFIX:-$qarn_wine_root/prefix}"
-  export WINEARCH=win64
+  export WINEARCH="$qarn_wine_arch"
   export WINEDEBUG="${WINEDEBUG:--all}"
   case "${WINEDLLOVERRIDES:-}" in
     *winemenubuilder.exe=d*) ;;

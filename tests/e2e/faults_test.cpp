@@ -64,7 +64,10 @@ TEST_F(Faults, AFullDriveStopsTheInstallationWithTheFileErrorAndLeavesNoFileThat
             std::string("no full drive to install onto: ") +
             (why != nullptr ? why : "run_e2e.sh was not asked for one") +
             "; the full-drive scenario needs run_e2e.sh with QARN_E2E_WANTS_FULL_DRIVE=1, as root";
-        if (std::getenv("CI") != nullptr) FAIL() << message;
+        // Under CI only a machine that was found unable to mount a tmpfs may go without.
+        if (std::getenv("CI") != nullptr && std::getenv("QARN_NO_TMPFS") == nullptr) {
+            FAIL() << message;
+        }
         GTEST_SKIP() << message;
     }
     const std::string root = std::string(drive) + "\\";

@@ -5,7 +5,8 @@
 # (Wine links the desktop and documents folders to HOME, and the scenarios install into the
 # prefix), so nothing lands in the user's home and each run starts from a clean system.
 # LOCALE is the system Wine starts (LC_ALL; de_DE.UTF-8 makes a German Windows). Without a
-# display the run goes under Xvfb.
+# display the run goes under Xvfb. QARN_E2E_WINE_ARCH=win32 makes the prefix a 32-bit
+# Windows, for the win32 build's programs (win64 otherwise).
 #
 # With QARN_E2E_WANTS_FULL_DRIVE=1, drive E: is a small disk of its own: a tmpfs at
 # ROOT/full-drive (mounting needs root), sized by full_drive_size.py so that the product
@@ -38,11 +39,12 @@ rm -rf "$root"
 mkdir -p "$root/home"
 export HOME="$root/home"
 export XDG_DATA_HOME="$HOME/.local/share" XDG_CONFIG_HOME="$HOME/.config" XDG_CACHE_HOME="$HOME/.cache"
-export WINEPREFIX="$root/prefix" WINEARCH=win64 WINEDEBUG=-all
+arch=${QARN_E2E_WINE_ARCH:-win64}
+export WINEPREFIX="$root/prefix" WINEARCH="$arch" WINEDEBUG=-all
 # No menu entries or file associations on the user's desktop, no Mono or Gecko installers.
 export WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=d"
 export LC_ALL="$locale"
-wine=${QARN_WINE_LOADER:-/usr/lib/wine/wine64}
+if [ "$arch" = win32 ]; then wine=/usr/lib/wine/wine; else wine=/usr/lib/wine/wine64; fi
 wineserver=${QARN_WINESERVER:-/usr/lib/wine/wineserver}
 
 # The prefix's server and its helpers must not outlive the run (nor hold its output open);
@@ -60,7 +62,10 @@ if [ "${QARN_E2E_WANTS_FULL_DRIVE:-}" = 1 ]; then
   size=$(python3 "$here/full_drive_size.py" "$setup" "$product")
   kb=${size%% *}
   mkdir -p "$full_drive"
-  if why=$(mount -t tmpfs -o "size=${kb}k,mode=0755" tmpfs "$full_drive" 2>&1); then
+  if [ -n "${QARN_NO_TMPFS:-}" ]; then
+    export QARN_E2E_FULL_DRIVE_REFUSED="$QARN_NO_TMPFS"
+    echo "no full drive: $QARN_NO_TMPFS" >&2
+  elif why=$(mount -t tmpfs -o "size=${kb}k,mode=0755" tmpfs "$full_drive" 2>&1); then
     ln -s "$full_drive" "$WINEPREFIX/dosdevices/e:"
     export QARN_E2E_FULL_DRIVE=E:
     echo "drive E: is a tmpfs of $kb KB; the demo product fills it before ${size#* }"
