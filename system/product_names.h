@@ -18,6 +18,13 @@ inline constexpr const char kLicenseDocument[] = "LICENSE.TXT";
 inline constexpr const char kOrderDocument[] = "ORDER.HTM";
 inline constexpr const char kGermanOrderDocument[] = "BESTELL.HTM";
 
+// The folder an installation keeps inside the target folder while it runs: what it moved
+// aside (the files it replaces or removes) and its journal, so that a failed or killed run
+// can put the previous installation back. It is gone once a run has succeeded or been
+// undone; the uninstaller removes one that a killed run left and does not count it as the
+// user's.
+inline constexpr const char kSetupWorkFolder[] = "QARN.UNDO";
+
 // The per-user key that remembers the target folder, and its value.
 inline constexpr const char kProductKey[] = "Software\\Obrelux\\QARN";
 inline constexpr const char kTargetDirValue[] = "Dir";
