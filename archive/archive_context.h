@@ -24,6 +24,16 @@ enum LocateResult : int32_t {
     kArchiveFoundByScan = 3,
 };
 
+// What is wrong with a file header, judged as it is read. A damaged header describes
+// nothing that can be trusted, not even where the next block is: the walk ends at it.
+enum class HeaderDamage : uint8_t {
+    kNone,
+    kCut,          // the file ends inside the header
+    kNoDataSize,   // no add_size (flag 0x8000): its data would be read again as headers
+    kNameOutside,  // the name runs past head_size, into what would be the data
+    kChecksum,     // head_crc matches neither the whole header nor its fixed bytes and name
+};
+
 // Where a written entry's bytes go: the entry's file, or nowhere when an archive is only
 // being tested.
 class EntryOutput {
@@ -65,19 +75,21 @@ struct ArchiveContext final : PackedReader, UnpackedWriter {
     uint64_t bytes_handed;
     uint64_t bytes_stored;
 
+    // Packed bytes the data channel read in this run: every byte belongs to one entry at
+    // most, so this never exceeds the file's size.
+    uint64_t packed_read;
+
     // The walk's own bounds: a seek that failed ends the run; no header is read at or
     // before the offset of the one read last (the main header's to begin with).
-    uint32_t seek_failed;
+    bool seek_failed;
     int64_t last_header_at;
     // The archive ended with the writer's end mark: an end-of-archive block, then a header
     // too short to be one.
-    uint32_t end_mark_seen;
+    bool end_mark_seen;
 
-    // Header checksums: the main header's and the last file header's verdicts, and how
-    // many mismatched in this run.
-    uint32_t main_header_crc_ok;
-    uint32_t file_header_crc_ok;
-    uint32_t header_crc_errors;
+    // The main header's checksum verdict, and the last file header's.
+    bool main_header_crc_ok;
+    HeaderDamage header_damage;
 
     Crc32Table crc32_table;
     UnpackState unpack;  // remaining_size lives here: counted down by copy and decoder alike

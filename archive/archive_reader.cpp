@@ -100,13 +100,24 @@ bool file_header_crc_ok(ArchiveContext& ctx, const uint8_t* raw, uint32_t name_r
     return checksum_rest(ctx, running, end) && crc_matches(running, stored);
 }
 
+// Whether a file header's layout holds together: its fixed bytes are all there, it says
+// how much data follows it, and its name lies inside it. Otherwise the bytes it names as
+// its data could be read again, as a header or as another entry's data, which is how a
+// few kilobytes could be made to install gigabytes.
+HeaderDamage judge_layout(const FileHeader& h, uint32_t fixed_bytes_read) {
+    if (fixed_bytes_read < kFileHeaderFixedBytes) return HeaderDamage::kCut;
+    if ((h.head_flags & kFlagHasAddSize) == 0) return HeaderDamage::kNoDataSize;
+    if (h.head_size < kFileHeaderFixedBytes + uint32_t{h.name_size}) return HeaderDamage::kNameOutside;
+    return HeaderDamage::kNone;
+}
+
 }  // namespace
 
 bool is_path_separator(char c) { return c == '\\' || c == '/'; }
 
 bool seek_checked(ArchiveContext& ctx, int64_t offset) {
     if (offset >= 0 && seek_file(ctx.archive_file, offset, 0)) return true;
-    ctx.seek_failed = 1;
+    ctx.seek_failed = true;
     return false;
 }
 
@@ -137,13 +148,13 @@ bool finish_main_header(ArchiveContext& ctx) {
     // no checksum and its own 13 bytes are all there is.
     const int64_t main_at = tell_file(ctx.archive_file) - ctx.main_bytes_read;
     if (main_at < 0) {
-        ctx.seek_failed = 1;
+        ctx.seek_failed = true;
         return false;
     }
     ctx.last_header_at = main_at;
     const int64_t first_block = main_at + ctx.main_header.head_size;
     if (ctx.kind != kKindNew) {
-        ctx.main_header_crc_ok = 1;
+        ctx.main_header_crc_ok = true;
         return seek_checked(ctx, first_block);
     }
     uint8_t raw[kMainHeaderBytes];
@@ -155,7 +166,6 @@ bool finish_main_header(ArchiveContext& ctx) {
         ctx.main_header_crc_ok =
             checksum_rest(ctx, running, first_block) && crc_matches(running, ctx.main_header.head_crc);
     }
-    if (!ctx.main_header_crc_ok) ++ctx.header_crc_errors;
     return seek_checked(ctx, first_block);
 }
 
@@ -189,7 +199,7 @@ uint32_t read_next_header(ArchiveContext& ctx, uint32_t request) {
         const FileHeader& h = ctx.file_header;
         if (n > 0) {
             if (h.head_size < kBlockHeaderBytes) {
-                if (passed_type == kEndHeadType) ctx.end_mark_seen = 1;
+                if (passed_type == kEndHeadType) ctx.end_mark_seen = true;
                 return 0;
             }
             // 32-bit arithmetic as in the format: a chain that wraps does not move forward.
@@ -214,6 +224,8 @@ uint32_t read_next_header(ArchiveContext& ctx, uint32_t request) {
         return n;
     }
 
+    ctx.header_damage = judge_layout(ctx.file_header, n);
+
     // The fixed bytes as read, for the header checksum (decoding is lossless).
     uint8_t raw[kFileHeaderFixedBytes];
     encode_file_header(ctx.file_header, raw);
@@ -225,16 +237,16 @@ uint32_t read_next_header(ArchiveContext& ctx, uint32_t request) {
     if (name_size > kPathCapacity - 1) name_size = kPathCapacity - 1;
     ctx.file_header.name_size = static_cast<uint16_t>(name_size);
     const size_t got = read_bytes(ctx.archive_file, ctx.entry_name, name_size);
-    // A name cut short by the end of the file ends where the bytes do.
     ctx.entry_name[got] = '\0';
     n += name_size;
-
-    ctx.file_header_crc_ok = 1;
-    if (ctx.kind == kKindNew) {
-        ctx.file_header_crc_ok =
-            file_header_crc_ok(ctx, raw, static_cast<uint32_t>(got), stored_name_size);
+    if (got < name_size && ctx.header_damage == HeaderDamage::kNone) {
+        ctx.header_damage = HeaderDamage::kCut;
     }
-    if (!ctx.file_header_crc_ok) ++ctx.header_crc_errors;
+    // Only a header whose layout holds together is worth its checksum.
+    if (ctx.kind == kKindNew && ctx.header_damage == HeaderDamage::kNone &&
+        !file_header_crc_ok(ctx, raw, static_cast<uint32_t>(got), stored_name_size)) {
+        ctx.header_damage = HeaderDamage::kChecksum;
+    }
     normalise_file_header(ctx);
     return n;
 }

@@ -10,7 +10,6 @@ namespace qarn {
 // offset 7 up to 249,999 bytes, so the last byte it can see is at offset 250,005.
 inline constexpr uint32_t kScanBufferSize = 250000;
 inline constexpr uint32_t kScanReadSize = kScanBufferSize - 1;
-inline constexpr uint32_t kScanLastOffset = 7 + kScanReadSize - 1;  // 250,005
 
 bool is_path_separator(char c);
 
@@ -29,7 +28,7 @@ uint32_t read_block_header(ArchiveContext& ctx, uint8_t type);
 // Finds the next block of the requested type (low 8 bits), stopping at sub-blocks too when
 // kRequestWithSubBlocks is set. Returns the bytes consumed, 0 at the end of the archive,
 // when the block chain is broken or does not move forward, or when a seek failed (then
-// ctx.seek_failed is set).
+// ctx.seek_failed is set). A file header found is judged in ctx.header_damage.
 uint32_t read_next_header(ArchiveContext& ctx, uint32_t request);
 
 void normalise_file_header(ArchiveContext& ctx);

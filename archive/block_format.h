@@ -44,6 +44,13 @@ inline constexpr uint16_t kFlagSkipIfUnknown = 0x4000;
 inline constexpr uint16_t kMainFlagVolume = 0x0001;
 inline constexpr uint16_t kMainFlagSolid = 0x0008;
 
+// The main header's reserved2 field as the writer sets it: "QEND", the promise that the
+// archive ends with the writer's end mark. An archive that promises it and ends otherwise
+// (the end of the file, a broken chain) was cut short or damaged, and installs nothing.
+// Other readers pass over the field: it only means something beside a flag (0x0020) this
+// writer never sets.
+inline constexpr uint32_t kEndMarkPromise = 0x444E4551;  // 'Q' 'E' 'N' 'D', little-endian
+
 // File header flags.
 inline constexpr uint16_t kFileFlagFromPrevious = 0x01;
 inline constexpr uint16_t kFileFlagToNext = 0x02;
@@ -84,7 +91,6 @@ inline constexpr uint32_t kUnpVer = 24;
 inline constexpr uint32_t kMethod = 25;
 inline constexpr uint32_t kNameSize = 26;
 inline constexpr uint32_t kAttr = 28;
-inline constexpr uint32_t kName = 32;
 }  // namespace block_field
 
 struct MainHeader {

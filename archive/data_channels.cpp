@@ -15,6 +15,7 @@ int32_t ArchiveContext::read_packed(uint8_t* dst, int32_t count) {
         total += got;
         count -= got;
         packed_left -= got;
+        packed_read += static_cast<uint32_t>(got);
         if (packed_left <= 0 || got == 0) break;
     }
     return total;

@@ -23,16 +23,25 @@ bool is_folder(const FileHeader& h) {
 }
 
 // Records the entry's first problem; later checks of the same entry do not replace it.
-void fail(EntryInfo& e, EntryProblem problem, int32_t result) {
-    if (e.result != kExtractOk) return;
-    e.problem = problem;
-    e.result = result;
+void fail(EntryInfo& e, EntryProblem problem) {
+    if (e.problem == EntryProblem::kNone) e.problem = problem;
+}
+
+EntryProblem problem_of(HeaderDamage damage) {
+    switch (damage) {
+        case HeaderDamage::kNone: return EntryProblem::kNone;
+        case HeaderDamage::kCut: return EntryProblem::kHeaderCut;
+        case HeaderDamage::kNoDataSize: return EntryProblem::kHeaderNoDataSize;
+        case HeaderDamage::kNameOutside: return EntryProblem::kHeaderNameOutside;
+        case HeaderDamage::kChecksum: return EntryProblem::kHeaderChecksum;
+    }
+    return EntryProblem::kHeaderChecksum;
 }
 
 // Why a written entry's data did not pass, named as helpfully as the facts allow.
-EntryProblem data_problem(const ArchiveContext& ctx, bool closed) {
+EntryProblem data_problem(const ArchiveContext& ctx) {
     const FileHeader& h = ctx.file_header;
-    if (!closed || ctx.bytes_stored != ctx.bytes_handed) return EntryProblem::kShortWrite;
+    if (ctx.bytes_stored != ctx.bytes_handed) return EntryProblem::kShortWrite;
     if (h.head_flags & kFileFlagEncrypted) return EntryProblem::kEncrypted;
     if (h.method != '0' && h.unp_ver <= 15) return EntryProblem::kOldMethod;
     const uint64_t expected = h.unp_size >= 0 ? static_cast<uint64_t>(h.unp_size) : UINT64_MAX;
@@ -51,8 +60,15 @@ public:
 private:
     // Handles the entry whose header was just read; false when the walk cannot go on.
     bool handle_entry();
+    // The checks made before anything touches the file system for the entry: false when
+    // the walk ends at it.
+    bool check_entry(EntryInfo& e);
+    // Writes (or passes over) the entry's data and keeps or discards its file; false when
+    // the file cannot be positioned after the entry.
+    bool write_entry(EntryInfo& e, bool write);
     bool data_step(EntryInfo& e, EntryOutput* output, bool pass_through);
     void record(const EntryInfo& e);
+    void finish_summary();
 
     bool installing() const { return setup_.mode == RunMode::kInstall; }
     bool decoding() const { return setup_.mode != RunMode::kList; }
@@ -73,6 +89,8 @@ int32_t EntryLoop::run() {
         return kExtractNoArchive;
     }
     listener_.on_archive({ctx_.locate_result, ctx_.kind, ctx_.archive_start, &ctx_.main_header});
+    summary_.end_mark_promised =
+        ctx_.kind == kKindNew && ctx_.main_header.reserved2 == kEndMarkPromise;
 
     std::unique_ptr<uint8_t[]> window;
     if (decoding()) {
@@ -84,9 +102,15 @@ int32_t EntryLoop::run() {
         ctx_.window = window.get();
     }
     const bool positioned = finish_main_header(ctx_);
-    summary_.main_header_crc_ok = ctx_.main_header_crc_ok != 0;
+    summary_.main_header_crc_ok = ctx_.main_header_crc_ok;
     if (!positioned) {
         summary_.problem = ArchiveProblem::kSeekFailed;
+        return kExtractNoArchive;
+    }
+    // The main header carries the volume flag and the end mark's promise: damaged, neither
+    // can be believed, so nothing behind it is.
+    if (!ctx_.main_header_crc_ok) {
+        summary_.problem = ArchiveProblem::kDamagedMainHeader;
         return kExtractNoArchive;
     }
     ctx_.next_volume = 0;
@@ -99,24 +123,31 @@ int32_t EntryLoop::run() {
         }
         if (!handle_entry()) break;
     }
-    summary_.header_crc_errors = ctx_.header_crc_errors;
-    summary_.end_mark = ctx_.end_mark_seen != 0;
-    summary_.continues = ctx_.next_volume != 0;
     ctx_.window = nullptr;
+    finish_summary();
+    if (result_ != kExtractOk) return result_;
+    return summary_.problem == ArchiveProblem::kNone ? kExtractOk : kExtractNoArchive;
+}
 
-    // A walk that cannot go on where the file says the next block is has not read the
-    // archive whole. An entry that said it continues in a next volume is incomplete, and no
-    // further volume is ever opened. An archive without a single file entry installs
-    // nothing. Each fails, unless an entry before stopped the run already.
+// A walk that cannot go on where the file says the next block is has not read the archive
+// whole. An entry that said it continues in a next volume is incomplete, and no further
+// volume is ever opened. An archive without a single file entry installs nothing. An
+// archive that promised its end mark and ends without it was cut short (a download broken
+// off) or damaged: what is missing cannot be told. Each fails, unless an entry before
+// stopped the run already.
+void EntryLoop::finish_summary() {
+    summary_.end_mark = ctx_.end_mark_seen;
+    summary_.continues = ctx_.next_volume != 0;
+    summary_.packed_read = ctx_.packed_read;
     if (ctx_.seek_failed) {
         summary_.problem = ArchiveProblem::kSeekFailed;
     } else if (summary_.entries == 0) {
         summary_.problem = ArchiveProblem::kNoEntries;
     } else if (summary_.continues) {
         summary_.problem = ArchiveProblem::kContinues;
+    } else if (summary_.end_mark_promised && !summary_.end_mark && result_ == kExtractOk) {
+        summary_.problem = ArchiveProblem::kCutShort;
     }
-    if (result_ != kExtractOk) return result_;
-    return summary_.problem == ArchiveProblem::kNone ? kExtractOk : kExtractNoArchive;
 }
 
 bool EntryLoop::handle_entry() {
@@ -126,7 +157,6 @@ bool EntryLoop::handle_entry() {
     e.header = &h;
     e.name = ctx_.entry_name;
     e.block_start = ctx_.block_start;
-    e.header_crc_ok = ctx_.file_header_crc_ok != 0;
     e.folder = is_folder(h);
     ++summary_.entries;
     summary_.packed_bytes += h.pack_size > 0 ? static_cast<uint32_t>(h.pack_size) : 0;
@@ -134,21 +164,10 @@ bool EntryLoop::handle_entry() {
     const auto name_length = static_cast<uint32_t>(std::strlen(ctx_.entry_name));
     if (name_length > summary_.longest_name) summary_.longest_name = name_length;
 
-    // An archive whose first entry continues another volume is not the start of anything
-    // this installer can read.
-    if ((h.head_flags & kFileFlagFromPrevious) && first_entry_) {
-        fail(e, EntryProblem::kContinuedFromPrevious, kExtractNoArchive);
-        if (installing()) {
-            record(e);
-            return false;
-        }
+    if (!check_entry(e)) {
+        record(e);
+        return false;
     }
-    first_entry_ = false;
-    ctx_.next_volume = h.head_flags & kFileFlagToNext;
-    // The entry's packed data begins where its header ends; a folder's next header search
-    // starts there too.
-    if (!seek_checked(ctx_, int64_t{ctx_.next_block} - h.pack_size)) return false;
-
     if (!decoding()) {
         // A listing passes over the data, where the data step would have read it.
         if (!e.folder && !seek_checked(ctx_, ctx_.next_block)) return false;
@@ -162,70 +181,83 @@ bool EntryLoop::handle_entry() {
     const bool empty_name = ctx_.entry_name[0] == '\0';
     e.refusal = empty_name ? NameRefusal::kNone : check_entry_name(ctx_.entry_name);
     if (e.refusal != NameRefusal::kNone) {
-        fail(e, EntryProblem::kRefusedName, kExtractEntryFailed);
+        fail(e, EntryProblem::kRefusedName);
     } else if (!join_checked(target_path_, sizeof target_path_, setup_.target_folder,
                              ctx_.entry_name)) {
-        fail(e, EntryProblem::kPathTooLong, kExtractEntryFailed);
+        fail(e, EntryProblem::kPathTooLong);
     }
-    if (e.result != kExtractOk && installing()) {
+    if (e.problem != EntryProblem::kNone && installing()) {
         listener_.on_file_error(ctx_.entry_name);
         record(e);
         return false;
     }
 
-    EntryDestination& destination = *setup_.destination;
-    const bool wanted = e.result == kExtractOk && destination.wanted(ctx_.entry_name, target_path_);
-    bool write = wanted;
+    const bool wanted = e.problem == EntryProblem::kNone &&
+                        setup_.destination->wanted(ctx_.entry_name, target_path_);
+    bool write = wanted && !empty_name;
     // The run ends after this entry, which is passed through without output.
     if (!version_in_range(h)) {
         write = false;
-        fail(e, EntryProblem::kUnsupportedVersion, kExtractEntryFailed);
+        fail(e, EntryProblem::kUnsupportedVersion);
     }
     if (e.folder) {
         // No folder is made for a folder entry; folders arise as parents of files.
         record(e);
         return true;
     }
+    const bool positioned = write_entry(e, write);
+    record(e);
+    return positioned;
+}
 
+bool EntryLoop::check_entry(EntryInfo& e) {
+    const FileHeader& h = ctx_.file_header;
+    // A damaged header tells nothing that can be trusted, where the next block is included.
+    if (ctx_.header_damage != HeaderDamage::kNone) {
+        fail(e, problem_of(ctx_.header_damage));
+        return false;
+    }
+    // An archive whose first entry continues another volume is not the start of anything
+    // this installer can read.
+    if ((h.head_flags & kFileFlagFromPrevious) && first_entry_) {
+        fail(e, EntryProblem::kContinuedFromPrevious);
+        if (installing()) return false;
+    }
+    first_entry_ = false;
+    ctx_.next_volume = h.head_flags & kFileFlagToNext;
+    // The entry's packed data begins where its header ends; a folder's next header search
+    // starts there too.
+    return seek_checked(ctx_, int64_t{ctx_.next_block} - h.pack_size);
+}
+
+bool EntryLoop::write_entry(EntryInfo& e, bool write) {
+    EntryDestination& destination = *setup_.destination;
     EntryOutput* output = nullptr;
-    bool not_created = false;
     if (write) {
         output = destination.create(target_path_);
         if (output == nullptr) {
             if (installing()) listener_.on_file_error(target_path_);
-            fail(e, EntryProblem::kCannotCreate, kExtractEntryFailed);
+            fail(e, EntryProblem::kCannotCreate);
             write = false;
-            not_created = true;
         }
     }
     e.written = write;
     if (!data_step(e, output, !write)) {
         // The walk cannot go on; a file whose entry was not judged does not stay.
-        if (write) {
-            destination.close();
-            destination.discard(target_path_);
-        }
-        record(e);
+        if (write) destination.discard();
         return false;
     }
+    if (!write) return true;
 
-    bool failed = false;
-    if (write) {
-        const bool closed = destination.close();
-        if (!closed || !entry_data_matches(ctx_)) {
-            fail(e, data_problem(ctx_, closed), kExtractChecksum);
-            failed = true;
-        }
-    }
-    if (failed) {
+    const FileHeader& h = ctx_.file_header;
+    const bool data_ok = entry_data_matches(ctx_);
+    // The file gets its time and attributes only when its data passed; a file that cannot
+    // be closed whole failed after all.
+    if (!data_ok || !destination.keep(h.ftime, h.attr)) {
+        fail(e, data_ok ? EntryProblem::kShortWrite : data_problem(ctx_));
         if (installing()) listener_.on_file_error(ctx_.entry_name);
-        destination.discard(target_path_);
-    } else if (!empty_name && !not_created) {
-        // Whatever stands where a file could not be created (a folder, say) is not ours to
-        // change, and the target folder itself never takes an entry's time or attributes.
-        destination.settle(target_path_, h.ftime, h.attr);
+        destination.discard();
     }
-    record(e);
     return true;
 }
 
@@ -236,8 +268,7 @@ bool EntryLoop::data_step(EntryInfo& e, EntryOutput* output, bool pass_through) 
     prepare_data_step(ctx_, output, pass_through);
     listener_.on_entry_start(e);
     if (h.method == '0') {
-        const ExtractResult status = copy_stored(ctx_);
-        if (status != kExtractOk) fail(e, EntryProblem::kNoCopyBuffer, status);
+        if (copy_stored(ctx_) != kExtractOk) fail(e, EntryProblem::kNoCopyBuffer);
     } else if (h.unp_ver > 15) {
         decompress(ctx_.unpack, ctx_.window, (h.head_flags & kFileFlagSolid) != 0);
     }
@@ -246,9 +277,9 @@ bool EntryLoop::data_step(EntryInfo& e, EntryOutput* output, bool pass_through) 
 }
 
 void EntryLoop::record(const EntryInfo& e) {
-    if (e.result != kExtractOk) {
+    if (e.problem != EntryProblem::kNone) {
         ++summary_.failed;
-        if (result_ == kExtractOk) result_ = e.result;
+        if (result_ == kExtractOk) result_ = extract_result_of(e.problem);
     }
     listener_.on_entry(e);
 }
@@ -258,6 +289,11 @@ void EntryLoop::record(const EntryInfo& e) {
 const char* entry_problem_text(EntryProblem problem) {
     switch (problem) {
         case EntryProblem::kNone: return "OK";
+        case EntryProblem::kHeaderCut: return "damaged header: the file ends inside it (cut short)";
+        case EntryProblem::kHeaderNoDataSize:
+            return "damaged header: it does not say how much data follows it";
+        case EntryProblem::kHeaderNameOutside: return "damaged header: its name runs past its end";
+        case EntryProblem::kHeaderChecksum: return "damaged header: its checksum differs";
         case EntryProblem::kContinuedFromPrevious:
             return "continued from a previous volume, which is not supported";
         case EntryProblem::kRefusedName: return "refused name";
@@ -275,6 +311,26 @@ const char* entry_problem_text(EntryProblem problem) {
     return "failed";
 }
 
+int32_t extract_result_of(EntryProblem problem) {
+    switch (problem) {
+        case EntryProblem::kNone: return kExtractOk;
+        case EntryProblem::kHeaderCut:
+        case EntryProblem::kContinuedFromPrevious: return kExtractNoArchive;
+        case EntryProblem::kNoCopyBuffer: return kExtractNoCopyBuffer;
+        case EntryProblem::kEncrypted:
+        case EntryProblem::kOldMethod:
+        case EntryProblem::kLength:
+        case EntryProblem::kChecksum:
+        case EntryProblem::kShortWrite: return kExtractChecksum;
+        default: return kExtractEntryFailed;
+    }
+}
+
+bool is_header_problem(EntryProblem problem) {
+    return problem == EntryProblem::kHeaderCut || problem == EntryProblem::kHeaderNoDataSize ||
+           problem == EntryProblem::kHeaderNameOutside || problem == EntryProblem::kHeaderChecksum;
+}
+
 const char* archive_problem_text(ArchiveProblem problem) {
     switch (problem) {
         case ArchiveProblem::kNone: return "read whole";
@@ -282,11 +338,14 @@ const char* archive_problem_text(ArchiveProblem problem) {
         case ArchiveProblem::kNoArchive:
             return "no archive found (neither at the start nor within the first 250,005 bytes)";
         case ArchiveProblem::kOutOfMemory: return "out of memory";
+        case ArchiveProblem::kDamagedMainHeader: return "the archive's main header is damaged";
         case ArchiveProblem::kSeekFailed:
             return "the file cannot be positioned where a block says the next one is";
         case ArchiveProblem::kNoEntries: return "the archive holds no file entry";
         case ArchiveProblem::kContinues:
             return "the last entry continues in a next volume, which is not supported";
+        case ArchiveProblem::kCutShort:
+            return "the file was cut short: the archive ends before the end mark it promises";
     }
     return "unreadable";
 }
@@ -312,6 +371,26 @@ int32_t run_archive_file(File file, const RunSetup& setup, ArchiveListener& list
         return kExtractNoArchive;
     }
     return run_entries(*ctx, setup, listener, summary);
+}
+
+int32_t run_archive_kept(File& file, const RunSetup& setup, ArchiveListener& listener,
+                         RunSummary& summary) {
+    summary = {};
+    if (!file || !seek_file(file, 0, 0)) {
+        summary.problem = ArchiveProblem::kCannotOpen;
+        return kExtractNoArchive;
+    }
+    std::unique_ptr<ArchiveContext> ctx(new (std::nothrow) ArchiveContext());
+    if (!ctx) {
+        summary.problem = ArchiveProblem::kOutOfMemory;
+        return kExtractEntryFailed;
+    }
+    build_crc32_table(ctx->crc32_table);
+    ctx->target_folder = setup.target_folder;
+    ctx->archive_file = std::move(file);
+    const int32_t result = run_entries(*ctx, setup, listener, summary);
+    file = std::move(ctx->archive_file);
+    return result;
 }
 
 int32_t run_archive(const char* path, const RunSetup& setup, ArchiveListener& listener,

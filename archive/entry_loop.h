@@ -26,6 +26,10 @@ enum class RunMode {
 // Why an entry would stop an installation, in the terms the installer's user meets.
 enum class EntryProblem {
     kNone,
+    kHeaderCut,              // the file ends inside the entry's header
+    kHeaderNoDataSize,       // the header does not say how much data follows it
+    kHeaderNameOutside,      // the name runs past the header's end
+    kHeaderChecksum,         // the header's checksum differs
     kContinuedFromPrevious,  // the first entry continues a volume that is not here
     kRefusedName,            // see EntryInfo::refusal
     kPathTooLong,            // the target folder and the name pass 259 characters
@@ -41,6 +45,13 @@ enum class EntryProblem {
 
 const char* entry_problem_text(EntryProblem problem);
 
+// The code an installation that stops at an entry with this problem ends with.
+int32_t extract_result_of(EntryProblem problem);
+
+// True for a problem of the setup file itself (its headers), rather than of what one
+// entry holds: the user is shown the setup file, not the entry's name.
+bool is_header_problem(EntryProblem problem);
+
 struct ArchiveInfo {
     int32_t locate_result;
     uint32_t kind;
@@ -52,12 +63,10 @@ struct EntryInfo {
     const FileHeader* header;   // normalised, attributes settled
     const char* name;           // separators turned into '\'
     uint32_t block_start;       // file offset of the entry's header
-    bool header_crc_ok;
     bool folder;                // a folder or volume label: no data step
     bool written;               // the data step had an output (test: would have had)
     EntryProblem problem;
     NameRefusal refusal;        // with kRefusedName
-    int32_t result;             // the ExtractResult this entry ends an installation with
     uint64_t produced;          // bytes the data step produced
 };
 
@@ -77,21 +86,20 @@ protected:
 };
 
 // Where entries go. The installer's destination is the target folder on disk; a test run's
-// is a plan of the same folder that writes nothing.
+// is a plan of the same folder, or nowhere at all.
 class EntryDestination {
 public:
     // Whether the entry is written: the product-language rule. Installing, an existing file
     // of a language not chosen is removed on the way.
     virtual bool wanted(const char* entry_name, const char* target_path) = 0;
-    // Creates the entry's file anew (its folders first; an existing file is replaced).
+    // Creates the entry's file anew (its folders first; what stood there is replaced).
     // Null when it cannot be made.
     virtual EntryOutput* create(const char* target_path) = 0;
-    // Closes the file of the last create(); false when not every byte reached it.
-    virtual bool close() = 0;
-    // Removes the file of an entry that failed.
-    virtual void discard(const char* target_path) = 0;
-    // Gives the path the entry's time and attributes; failures are ignored.
-    virtual void settle(const char* target_path, uint32_t dos_time, uint32_t attr) = 0;
+    // Gives the file of the last create the entry's time and attributes and closes it;
+    // false when the file could not be closed whole.
+    virtual bool keep(uint32_t dos_time, uint32_t attr) = 0;
+    // Closes and removes the file of the last create: its entry failed.
+    virtual void discard() = 0;
 
 protected:
     ~EntryDestination() = default;
@@ -107,11 +115,13 @@ struct RunSetup {
 enum class ArchiveProblem {
     kNone,
     kCannotOpen,
-    kNoArchive,    // none at the file's start, none found by the scan
+    kNoArchive,          // none at the file's start, none found by the scan
     kOutOfMemory,
-    kSeekFailed,   // the file cannot be positioned where a block says the next one is
-    kNoEntries,    // not a single file entry
-    kContinues,    // the last entry continues in a next volume
+    kDamagedMainHeader,  // the main header's checksum differs
+    kSeekFailed,         // the file cannot be positioned where a block says the next one is
+    kNoEntries,          // not a single file entry
+    kContinues,          // the last entry continues in a next volume
+    kCutShort,           // the archive promised its end mark and ends without it
 };
 
 const char* archive_problem_text(ArchiveProblem problem);
@@ -121,10 +131,11 @@ struct RunSummary {
     uint32_t entries;            // file headers, folders included
     uint32_t failed;             // entries with a problem
     uint64_t unpacked_bytes;
-    uint64_t packed_bytes;
-    uint32_t header_crc_errors;  // main header included
+    uint64_t packed_bytes;       // as the headers say
+    uint64_t packed_read;        // as the data steps read: never more than the file holds
     uint32_t longest_name;       // the longest entry name, in bytes
     bool main_header_crc_ok;
+    bool end_mark_promised;      // the main header promises the writer's end mark
     bool end_mark;               // the archive ends with the writer's end mark
     bool continues;              // the last entry continues in a next volume
 };
@@ -140,6 +151,11 @@ int32_t run_archive(const char* path, const RunSetup& setup, ArchiveListener& li
                     RunSummary& summary);
 // The same over a stream already open at its start (a memory stream in the fuzzers).
 int32_t run_archive_file(File file, const RunSetup& setup, ArchiveListener& listener,
+                         RunSummary& summary);
+
+// The same over a file the caller keeps open, from its start: an installation checks the
+// archive and then installs it from one open file, which nobody may change meanwhile.
+int32_t run_archive_kept(File& file, const RunSetup& setup, ArchiveListener& listener,
                          RunSummary& summary);
 
 // Reads every header and nothing else.

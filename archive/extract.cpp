@@ -2,6 +2,7 @@
 
 #include "archive/entry_loop.h"
 #include "archive/file_destination.h"
+#include "archive/language_choice.h"
 #include "languages/language_table.h"
 #include "system/paths.h"
 
@@ -20,6 +21,47 @@ private:
     ExtractionUser& user_;
 };
 
+// The check before anything is written: the entries the installation will write, as it
+// will walk them, decoded into nothing.
+class CheckDestination final : public EntryDestination {
+public:
+    bool wanted(const char* entry_name, const char*) override {
+        return language_verdict(entry_name, g_language_table, kProductPrefix) !=
+               LanguageVerdict::kNotChosen;
+    }
+    EntryOutput* create(const char*) override { return &nowhere_; }
+    bool keep(uint32_t, uint32_t) override { return true; }
+    void discard() override {}
+
+private:
+    class Nowhere final : public EntryOutput {
+    public:
+        size_t write(const uint8_t*, size_t count) override { return count; }
+    };
+    Nowhere nowhere_;
+};
+
+// Shows the first failure the check finds, as the installation would have shown it: a
+// damaged setup file under its own name, an entry's problem under the entry's.
+class CheckListener final : public ArchiveListener {
+public:
+    CheckListener(ExtractionUser& user, const char* setup_path)
+        : user_(user), setup_path_(setup_path) {}
+    void on_entry(const EntryInfo& entry) override {
+        if (entry.problem == EntryProblem::kNone || shown_) return;
+        shown_ = true;
+        user_.show_file_error(is_header_problem(entry.problem) ? setup_path_ : entry.name);
+    }
+    void finish(int32_t result) {
+        if (result != kExtractOk && !shown_) user_.show_file_error(setup_path_);
+    }
+
+private:
+    ExtractionUser& user_;
+    const char* setup_path_;
+    bool shown_ = false;
+};
+
 }  // namespace
 
 int32_t extract_archive(ExtractionUser& user, const char* setup_path, char* target_folder,
@@ -29,11 +71,21 @@ int32_t extract_archive(ExtractionUser& user, const char* setup_path, char* targ
         user.show_file_error(target_folder);
         return kExtractEntryFailed;
     }
+    // One open file for the check and the installation: nobody may change it meanwhile.
+    File setup_file = open_shared(setup_path, "rb", 1);
+    RunSummary summary{};
+    {
+        CheckDestination check;
+        CheckListener listener(user, setup_path);
+        const RunSetup setup{RunMode::kTest, &check, target_folder};
+        const int32_t checked = run_archive_kept(setup_file, setup, listener, summary);
+        listener.finish(checked);
+        if (checked != kExtractOk) return checked;
+    }
     FileDestination destination(g_language_table, kProductPrefix);
     const RunSetup setup{RunMode::kInstall, &destination, target_folder};
     UserListener listener(user);
-    RunSummary summary{};
-    return run_archive(setup_path, setup, listener, summary);
+    return run_archive_kept(setup_file, setup, listener, summary);
 }
 
 }  // namespace qarn

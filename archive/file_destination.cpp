@@ -40,16 +40,20 @@ EntryOutput* FileDestination::create(const char* target_path) {
         platform::remove_file(target_path);
         return nullptr;
     }
+    path_ = target_path;
     return &output_;
 }
 
-bool FileDestination::close() { return output_.file.close(); }
+bool FileDestination::keep(uint32_t dos_time, uint32_t attr) {
+    if (!output_.file.close()) return false;
+    platform::set_file_dos_time(path_, dos_time);
+    platform::set_file_attributes(path_, attr);
+    return true;
+}
 
-void FileDestination::discard(const char* target_path) { platform::remove_file(target_path); }
-
-void FileDestination::settle(const char* target_path, uint32_t dos_time, uint32_t attr) {
-    platform::set_file_dos_time(target_path, dos_time);
-    platform::set_file_attributes(target_path, attr);
+void FileDestination::discard() {
+    output_.file.close();
+    platform::remove_file(path_);
 }
 
 }  // namespace qarn

@@ -13,9 +13,8 @@ public:
 
     bool wanted(const char* entry_name, const char* target_path) override;
     EntryOutput* create(const char* target_path) override;
-    bool close() override;
-    void discard(const char* target_path) override;
-    void settle(const char* target_path, uint32_t dos_time, uint32_t attr) override;
+    bool keep(uint32_t dos_time, uint32_t attr) override;
+    void discard() override;
 
 private:
     // The open entry file. Writes go straight to the file, unbuffered: the count each write
@@ -31,6 +30,7 @@ private:
     const LanguageEntry* languages_;
     const char* product_prefix_;
     Output output_;
+    const char* path_ = nullptr;  // of the last create, in the loop's own buffer
 };
 
 }  // namespace qarn

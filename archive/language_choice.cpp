@@ -19,16 +19,15 @@ bool starts_with_ignoring_case(const char* s, const char* prefix, size_t n) {
 
 }  // namespace
 
-bool wanted_removing_unchosen(const char* entry_name, const char* target_path,
-                              const LanguageEntry* table, const char* product_prefix) {
-    if (*entry_name == '\0') return check_exists(target_path) == kMissing;
-    if (table[0].code == nullptr) return true;
+LanguageVerdict language_verdict(const char* entry_name, const LanguageEntry* table,
+                                 const char* product_prefix) {
+    if (table[0].code == nullptr) return LanguageVerdict::kNoLanguage;
 
     // Position of the '.' in names such as QARN_DE.CHM: prefix plus the first row's code.
     const size_t prefix_len = std::strlen(product_prefix);
     const size_t dot_pos = prefix_len + std::strlen(table[0].code);
     const size_t name_len = std::strlen(entry_name);
-    if (name_len < dot_pos + 1 || entry_name[dot_pos] != '.') return true;
+    if (name_len < dot_pos + 1 || entry_name[dot_pos] != '.') return LanguageVerdict::kNoLanguage;
 
     char pattern[32];
     for (const LanguageEntry* row = table; row->code != nullptr; ++row) {
@@ -46,11 +45,19 @@ bool wanted_removing_unchosen(const char* entry_name, const char* target_path,
             if (prefix_len + code_len != dot_pos) continue;  // a code of another length cannot match
         }
         if (!starts_with_ignoring_case(entry_name, pattern, compare_len)) continue;
-        if (is_chosen(*row)) return true;
-        if (check_exists(target_path) == kExists) platform::remove_file(target_path);
-        return false;
+        return is_chosen(*row) ? LanguageVerdict::kChosen : LanguageVerdict::kNotChosen;
     }
-    return true;
+    return LanguageVerdict::kNoLanguage;
+}
+
+bool wanted_removing_unchosen(const char* entry_name, const char* target_path,
+                              const LanguageEntry* table, const char* product_prefix) {
+    if (*entry_name == '\0') return check_exists(target_path) == kMissing;
+    if (language_verdict(entry_name, table, product_prefix) != LanguageVerdict::kNotChosen) {
+        return true;
+    }
+    if (check_exists(target_path) == kExists) platform::remove_file(target_path);
+    return false;
 }
 
 }  // namespace qarn

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "system/target_folder_check.h"
+
 namespace qarn {
 namespace {
 
@@ -15,7 +17,7 @@ std::string key_of(const char* path) {
 
 int32_t run_test(File file, ArchiveListener& listener, RunSummary& summary) {
     PlannedDestination plan;
-    const RunSetup setup{RunMode::kTest, &plan, ""};
+    const RunSetup setup{RunMode::kTest, &plan, kShortestTargetFolder};
     return run_archive_file(std::move(file), setup, listener, summary);
 }
 
@@ -38,15 +40,16 @@ EntryOutput* PlannedDestination::create(const char* target_path) {
     // A read-only file cannot be removed to make room for the new one.
     if (existing != files_.end() && existing->second) return nullptr;
     files_[key] = false;
+    last_ = key;
     return &nowhere_;
 }
 
-void PlannedDestination::discard(const char* target_path) { files_.erase(key_of(target_path)); }
-
-void PlannedDestination::settle(const char* target_path, uint32_t, uint32_t attr) {
-    const auto file = files_.find(key_of(target_path));
-    if (file != files_.end()) file->second = (attr & kAttrReadOnly) != 0;
+bool PlannedDestination::keep(uint32_t, uint32_t attr) {
+    files_[last_] = (attr & kAttrReadOnly) != 0;
+    return true;
 }
+
+void PlannedDestination::discard() { files_.erase(last_); }
 
 int32_t test_archive(const char* path, ArchiveListener& listener, RunSummary& summary) {
     return run_test(open_shared(path, "rb", 1), listener, summary);

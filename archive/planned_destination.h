@@ -19,9 +19,8 @@ public:
     // exists) is not written.
     bool wanted(const char* entry_name, const char* target_path) override;
     EntryOutput* create(const char* target_path) override;
-    bool close() override { return true; }
-    void discard(const char* target_path) override;
-    void settle(const char* target_path, uint32_t dos_time, uint32_t attr) override;
+    bool keep(uint32_t dos_time, uint32_t attr) override;
+    void discard() override;
 
 private:
     // Every byte handed over counts as stored.
@@ -32,11 +31,14 @@ private:
 
     std::map<std::string, bool> files_;  // upper-cased path -> read-only
     std::set<std::string> folders_;
+    std::string last_;                   // the key of the last create
     Nowhere nowhere_;
 };
 
 // Decodes and checks every entry as an installation with all three languages into an empty
-// folder would, writing nothing. Returns the ExtractResult that installation ends with:
+// folder would, writing nothing. Names are joined to the shortest folder the installer
+// accepts (a drive's root), so that a name no folder can hold is refused here as the
+// installation would refuse it. Returns the ExtractResult that installation ends with:
 // the code of the first entry, in archive order, at which it would stop.
 int32_t test_archive(const char* path, ArchiveListener& listener, RunSummary& summary);
 int32_t test_archive_file(File file, ArchiveListener& listener, RunSummary& summary);

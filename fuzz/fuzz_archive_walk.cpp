@@ -6,7 +6,9 @@
 // Besides crashes, leaks, undefined behaviour and hangs, the target checks what a listener
 // of the walk may rely on: names are terminated inside their 260-byte buffer, an entry
 // that passed produced exactly its unpacked size, no entry produced more than one decoder
-// step past it, and the run's code is the one of its first failing entry.
+// step past it, the run's code is the one of its first failing entry, nothing is reported
+// after a damaged header, and the packed bytes the walk read never exceed the file's size:
+// no byte is ever read as the data of two entries.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -31,14 +33,18 @@ public:
     void on_entry_start(const qarn::EntryInfo& entry) override { check_name(entry); }
     void on_entry(const qarn::EntryInfo& entry) override {
         check_name(entry);
-        if (first_result == qarn::kExtractOk) first_result = entry.result;
+        require(!after_damaged_header);
+        after_damaged_header = qarn::is_header_problem(entry.problem);
+        const int32_t result = qarn::extract_result_of(entry.problem);
+        if (first_result == qarn::kExtractOk) first_result = result;
         if (!testing_) return;  // a listing decodes nothing: no output
         const int32_t unp_size = entry.header->unp_size;
         const uint64_t expected = unp_size > 0 ? static_cast<uint64_t>(unp_size) : 0;
-        if (entry.result == qarn::kExtractOk && entry.written) require(entry.produced == expected);
+        if (result == qarn::kExtractOk && entry.written) require(entry.produced == expected);
         require(entry.produced <= expected + qarn::kLongestDecoderStep);
     }
     int32_t first_result = qarn::kExtractOk;
+    bool after_damaged_header = false;
 
 private:
     bool testing_;
@@ -65,6 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         result = qarn::run_archive_file(std::move(file), setup, listener, summary);
     }
     require(summary.failed <= summary.entries);
+    require(summary.packed_read <= size - 1);
     // The run ends with its first failing entry's code, whatever happened after it.
     if (listener.first_result != qarn::kExtractOk) require(result == listener.first_result);
     return 0;

@@ -58,6 +58,7 @@ MainHeader archive_main_header() {
     h.head_type = kMainHeadType;
     h.head_flags = kMainFlagSolid;
     h.head_size = kMainHeaderBytes;
+    h.reserved2 = kEndMarkPromise;  // every archive this writer makes ends with its mark
     uint8_t raw[kMainHeaderBytes];
     encode_main_header(h, raw);
     Crc32Table table;

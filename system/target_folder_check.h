@@ -4,6 +4,10 @@
 
 namespace qarn {
 
+// The shortest folder an installation accepts: a drive's root. A name that does not fit
+// below it fits no folder at all.
+inline constexpr char kShortestTargetFolder[] = "C:\\";
+
 // True when `folder`, a backslash and the longest name an installation joins to it all fit
 // a path buffer (259 characters): the longest entry name of the setup file's archive
 // (`longest_entry_name`; 0 when the archive could not be read) and the names the

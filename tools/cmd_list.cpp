@@ -25,8 +25,8 @@ public:
                     h.method >= 0x20 && h.method < 0x7F ? h.method : '?',
                     (h.head_flags & kFileFlagSolid) ? "yes" : "no", host_name(h.host_os),
                     format_attributes(h.attr).c_str(), format_dos_time(h.ftime).c_str(),
-                    h.file_crc, e.header_crc_ok ? "" : "  (damaged header: checksum differs)",
-                    e.problem != EntryProblem::kNone ? "  (continued from a previous volume)" : "");
+                    h.file_crc, e.problem != EntryProblem::kNone ? "  " : "",
+                    e.problem != EntryProblem::kNone ? entry_problem_text(e.problem) : "");
     }
 };
 
@@ -45,10 +45,6 @@ int run_list(const std::string& file) {
     std::printf("\n%u entries, %llu bytes, %llu packed", summary.entries,
                 static_cast<unsigned long long>(summary.unpacked_bytes),
                 static_cast<unsigned long long>(summary.packed_bytes));
-    if (summary.header_crc_errors > 0) {
-        std::printf(", %u damaged headers%s", summary.header_crc_errors,
-                    summary.main_header_crc_ok ? "" : " (the main header among them)");
-    }
     std::printf("\n%s\n", end_mark_text(summary));
     // What follows the archive in a signed setup file: the certificate table.
     if (const std::string note = describe_pe_signature(find_pe_signature(file)); !note.empty())
@@ -57,7 +53,7 @@ int run_list(const std::string& file) {
         std::fprintf(stderr, "mksetup: %s: %s\n", file.c_str(),
                      summary.problem != ArchiveProblem::kNone
                              ? archive_problem_text(summary.problem)
-                             : "the first entry continues a previous volume");
+                             : "an entry's header cannot be read as it stands");
     }
     return exit_status_for(result);
 }

@@ -54,10 +54,12 @@ std::string entry_reason(const EntryInfo& e) {
 }
 
 const char* end_mark_text(const RunSummary& summary) {
-    return summary.end_mark
-               ? "End mark: present (nothing after it is read as archive)"
-               : "End mark: none (setup files made by mksetup build have one: such a file "
-                 "without it has been cut short)";
+    if (summary.end_mark) return "End mark: present (nothing after it is read as archive)";
+    if (summary.end_mark_promised) {
+        return "End mark: promised by the archive and missing: the file was cut short";
+    }
+    return "End mark: none (an archive of another tool, or of an older mksetup: a cut "
+           "between entries cannot be told)";
 }
 
 }  // namespace qarn::tools

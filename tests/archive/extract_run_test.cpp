@@ -80,15 +80,15 @@ TEST_F(ExtractRun, FolderStandingAtAnEntrysPathFailsWithTheTargetPath) {
     EXPECT_FALSE(fs::exists(target_dir() / "after.txt")) << "the run stops at the failing entry";
 }
 
-TEST_F(ExtractRun, ChecksumMismatchRemovesTheFileAndStops) {
+// The whole archive is checked before anything is written: a bad entry anywhere leaves
+// the folder as it was, the entries before it included.
+TEST_F(ExtractRun, AChecksumMismatchAnywhereWritesNothing) {
     TestEntry bad = stored("bad.txt", "payload");
     bad.file_crc = 0x12345678;
     write_setup({stored("good.txt", "ok"), bad, stored("later.txt", "x")});
     EXPECT_EQ(run_extraction(), kExtractChecksum);
     EXPECT_EQ(user_.errors, std::vector<std::string>{"bad.txt"});
-    EXPECT_FALSE(fs::exists(target_dir() / "bad.txt"));
-    EXPECT_TRUE(fs::exists(target_dir() / "good.txt"));
-    EXPECT_FALSE(fs::exists(target_dir() / "later.txt"));
+    EXPECT_TRUE(fs::is_empty(target_dir()));
 }
 
 TEST_F(ExtractRun, StoredEntryCutShortFailsThoughItsChecksumDescribesTheShortData) {
@@ -128,9 +128,8 @@ TEST_F(ExtractRun, VersionOutsideTheDecodersRangeEndsTheRunWithOne) {
     newer.unp_ver = 29;
     write_setup({newer, stored("after.txt", "a")});
     EXPECT_EQ(run_extraction(), kExtractEntryFailed);
-    EXPECT_FALSE(fs::exists(target_dir() / "newer.bin"));
-    EXPECT_FALSE(fs::exists(target_dir() / "after.txt"));
-    EXPECT_TRUE(user_.errors.empty());
+    EXPECT_TRUE(fs::is_empty(target_dir()));
+    EXPECT_EQ(user_.errors, std::vector<std::string>{"newer.bin"});
 }
 
 TEST_F(ExtractRun, TruncatedCompressedEntryClaimingGigabytesFailsPromptlyAndLeavesNothing) {
@@ -171,7 +170,7 @@ TEST_F(ExtractRun, LastEntryContinuingInANextVolumeEndsTheRunWithTwo) {
     head.flags = 0x8002;
     write_setup({stored("a.txt", "a"), head});
     EXPECT_EQ(run_extraction(), kExtractNoArchive);
-    EXPECT_TRUE(fs::exists(target_dir() / "a.txt"));
+    EXPECT_TRUE(fs::is_empty(target_dir()));
 }
 
 TEST_F(ExtractRun, OldKindArchiveBehindAnImageUsesTheSixteenBitSum) {
@@ -223,13 +222,10 @@ TEST_F(ExtractRun, RealSolidArchiveWritesBothFilesExactly) {
     }
 }
 
-TEST_F(ExtractRun, RealArchiveStopsAtTheMultimediaEntry) {
+TEST_F(ExtractRun, RealArchiveWithTheMultimediaEntryInstallsNothing) {
     QARN_REQUIRE_SHARED(path, "fixtures/real/test_v2.rar");
     EXPECT_EQ(run_extraction(path), kExtractChecksum);
-    for (const char* name : {"p0.bin", "p1.bin", "p2.bin", "p3.bin", "p4.bin", "p5.bin"}) {
-        EXPECT_EQ(crc32(read_file(target_dir() / name)), 0x10751ABAu) << name;
-    }
-    EXPECT_FALSE(fs::exists(target_dir() / "pMM.bin"));
+    EXPECT_TRUE(fs::is_empty(target_dir()));
     EXPECT_EQ(user_.errors, std::vector<std::string>{"pMM.bin"});
 }
 

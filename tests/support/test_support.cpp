@@ -150,7 +150,7 @@ Bytes file_header_bytes(const TestEntry& e, bool old_kind) {
     put16(h, 0);  // head_crc, filled in below
     h.push_back(0x74);
     put16(h, e.flags);
-    put16(h, static_cast<uint32_t>(32 + e.name.size() + e.extra_header.size()));
+    put16(h, e.head_size.value_or(static_cast<uint16_t>(32 + e.name.size() + e.extra_header.size())));
     put32(h, e.pack_size.value_or(static_cast<uint32_t>(packed.size())));
     put32(h, e.unp_size.value_or(static_cast<uint32_t>(e.data.size())));
     h.push_back(e.host_os);
@@ -187,7 +187,7 @@ Bytes build_archive(const std::vector<TestEntry>& entries, const ArchiveOptions&
         put16(m, (options.solid ? 0x0008u : 0u) | (options.volume ? 0x0001u : 0u));
         put16(m, static_cast<uint32_t>(13 + options.main_extra.size()));
         put16(m, 0);
-        put32(m, 0);
+        put32(m, options.promise_end_mark ? 0x444E4551u : 0u);  // "QEND"
         m.insert(m.end(), options.main_extra.begin(), options.main_extra.end());
         const uint16_t crc =
             static_cast<uint16_t>(~crc_update(0xFFFFFFFFu, m.data() + 2, m.size() - 2));

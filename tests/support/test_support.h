@@ -68,6 +68,7 @@ struct TestEntry {
     std::optional<uint32_t> unp_size;
     std::optional<uint32_t> pack_size;
     std::optional<uint16_t> head_crc;
+    std::optional<uint16_t> head_size;
     Bytes extra_header;            // bytes after the name, inside head_size
     // head_crc over the whole header, extra bytes included (as archivers write it), rather
     // than over the fixed bytes and the name alone.
@@ -82,6 +83,7 @@ struct ArchiveOptions {
     Bytes suffix;                  // bytes after the last block
     Bytes main_extra;              // bytes after the main header's 13, inside its head_size
     bool end_mark = false;         // the writer's end mark after the last entry
+    bool promise_end_mark = false; // the main header promises it, as mksetup's archives do
 };
 
 // A stored entry holding `text`, and a folder entry (flags 0xE0, attribute 0x10).

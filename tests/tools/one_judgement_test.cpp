@@ -121,7 +121,7 @@ TEST_F(OneJudgement, AFolderHeaderWithBytesAfterItsNameIsFollowedByEveryFile) {
     RunSummary summary{};
     EXPECT_EQ(list_archive(setup_file().string().c_str(), lister, summary), kExtractOk);
     EXPECT_EQ(lister.names, listed);
-    EXPECT_EQ(summary.header_crc_errors, 0u);
+    EXPECT_EQ(summary.failed, 0u);
 }
 
 TEST_F(OneJudgement, AValidFileHeaderWithBytesAfterItsNameIsNotDamaged) {
@@ -129,10 +129,7 @@ TEST_F(OneJudgement, AValidFileHeaderWithBytesAfterItsNameIsNotDamaged) {
     e.extra_header = {1, 2, 3};
     e.whole_header_crc = true;
     EXPECT_EQ(agreed_status(build_archive({e})), tools::kExitOk);
-    RunSummary summary{};
-    Reasons r;
-    test_archive(setup_file().string().c_str(), r, summary);
-    EXPECT_EQ(summary.header_crc_errors, 0u);
+    EXPECT_EQ(reasons_.problems, std::vector<EntryProblem>{EntryProblem::kNone});
 }
 
 TEST_F(OneJudgement, AFirstEntryContinuedFromAPreviousVolumeCannotBeRead) {
