@@ -86,6 +86,8 @@ struct ArchiveContext final : PackedReader, UnpackedWriter {
     // The archive ended with the writer's end mark: an end-of-archive block, then a header
     // too short to be one.
     bool end_mark_seen;
+    // The file ended inside a block's header: it was cut short.
+    bool ends_inside_block;
 
     // The main header's checksum verdict, and the last file header's.
     bool main_header_crc_ok;

@@ -197,6 +197,11 @@ uint32_t read_next_header(ArchiveContext& ctx, uint32_t request) {
         ctx.block_start = static_cast<uint32_t>(pos);
         n = read_block_header(ctx, kFileHeadType);
         const FileHeader& h = ctx.file_header;
+        // Fewer bytes than any block's header: the file ends inside one.
+        if (n > 0 && n < kBlockHeaderBytes) {
+            ctx.ends_inside_block = true;
+            return 0;
+        }
         if (n > 0) {
             if (h.head_size < kBlockHeaderBytes) {
                 if (passed_type == kEndHeadType) ctx.end_mark_seen = true;

@@ -79,6 +79,7 @@ private:
     RunSummary& summary_;
     int32_t result_ = kExtractOk;  // the first entry's code that stops an installation
     bool first_entry_ = true;
+    bool reached_end_ = false;     // the walk went on until no further block could be read
     char target_path_[kPathSize] = {};
 };
 
@@ -116,7 +117,10 @@ int32_t EntryLoop::run() {
     ctx_.next_volume = 0;
 
     while (result_ == kExtractOk || !installing()) {
-        if (read_next_header(ctx_, kFileHeadType | kRequestWithSubBlocks) == 0) break;
+        if (read_next_header(ctx_, kFileHeadType | kRequestWithSubBlocks) == 0) {
+            reached_end_ = true;
+            break;
+        }
         if (ctx_.block_header.head_type == kSubBlockType) {
             if (!seek_checked(ctx_, ctx_.next_block)) break;
             continue;
@@ -125,15 +129,18 @@ int32_t EntryLoop::run() {
     }
     ctx_.window = nullptr;
     finish_summary();
+    // A cut file fails as cut short, whichever entry the cut broke.
+    if (summary_.problem == ArchiveProblem::kCutShort) return kExtractNoArchive;
     if (result_ != kExtractOk) return result_;
     return summary_.problem == ArchiveProblem::kNone ? kExtractOk : kExtractNoArchive;
 }
 
 // A walk that cannot go on where the file says the next block is has not read the archive
 // whole. An entry that said it continues in a next volume is incomplete, and no further
-// volume is ever opened. An archive without a single file entry installs nothing. An
-// archive that promised its end mark and ends without it was cut short (a download broken
-// off) or damaged: what is missing cannot be told. Each fails, unless an entry before
+// volume is ever opened. An archive without a single file entry installs nothing. A file
+// that ends inside a block's header, and an archive that promised its end mark and ends
+// without it, were cut short (a download broken off) or damaged: what is missing cannot
+// be told. Each fails, unless an entry before
 // stopped the run already.
 void EntryLoop::finish_summary() {
     summary_.end_mark = ctx_.end_mark_seen;
@@ -141,11 +148,13 @@ void EntryLoop::finish_summary() {
     summary_.packed_read = ctx_.packed_read;
     if (ctx_.seek_failed) {
         summary_.problem = ArchiveProblem::kSeekFailed;
+    } else if (ctx_.ends_inside_block) {
+        summary_.problem = ArchiveProblem::kCutShort;
     } else if (summary_.entries == 0) {
         summary_.problem = ArchiveProblem::kNoEntries;
     } else if (summary_.continues) {
         summary_.problem = ArchiveProblem::kContinues;
-    } else if (summary_.end_mark_promised && !summary_.end_mark && result_ == kExtractOk) {
+    } else if (summary_.end_mark_promised && !summary_.end_mark && reached_end_) {
         summary_.problem = ArchiveProblem::kCutShort;
     }
 }
@@ -345,7 +354,8 @@ const char* archive_problem_text(ArchiveProblem problem) {
         case ArchiveProblem::kContinues:
             return "the last entry continues in a next volume, which is not supported";
         case ArchiveProblem::kCutShort:
-            return "the file was cut short: the archive ends before the end mark it promises";
+            return "the file was cut short: it ends inside a block, or before the end mark "
+                   "its archive promises";
     }
     return "unreadable";
 }

@@ -41,31 +41,42 @@ private:
     Nowhere nowhere_;
 };
 
-// Shows the first failure the check finds, as the installation would have shown it: a
-// damaged setup file under its own name, an entry's problem under the entry's.
+// Shows what the check found, as the installation would have shown it: a damaged or cut
+// setup file under its own name, an entry's problem under the entry's.
 class CheckListener final : public ArchiveListener {
 public:
     CheckListener(ExtractionUser& user, const char* setup_path)
         : user_(user), setup_path_(setup_path) {}
     void on_entry(const EntryInfo& entry) override {
-        if (entry.problem == EntryProblem::kNone || shown_) return;
-        shown_ = true;
-        user_.show_file_error(is_header_problem(entry.problem) ? setup_path_ : entry.name);
+        if (entry.problem == EntryProblem::kNone || failed_) return;
+        failed_ = true;
+        header_problem_ = is_header_problem(entry.problem);
+        copy_name(entry.name);  // the record's buffer changes with the next header
     }
-    void finish(int32_t result) {
-        if (result != kExtractOk && !shown_) user_.show_file_error(setup_path_);
+    void finish(int32_t result, const RunSummary& summary) {
+        if (result == kExtractOk) return;
+        const bool setup_file_to_blame = !failed_ || header_problem_ ||
+                                         summary.problem == ArchiveProblem::kCutShort;
+        user_.show_file_error(setup_file_to_blame ? setup_path_ : name_);
     }
 
 private:
+    void copy_name(const char* name) {
+        size_t i = 0;
+        for (; name[i] != '\0' && i + 1 < sizeof name_; ++i) name_[i] = name[i];
+        name_[i] = '\0';
+    }
     ExtractionUser& user_;
     const char* setup_path_;
-    bool shown_ = false;
+    char name_[kPathSize] = {};
+    bool failed_ = false;
+    bool header_problem_ = false;
 };
 
 }  // namespace
 
 int32_t extract_archive(ExtractionUser& user, const char* setup_path, char* target_folder,
-                        size_t capacity) {
+                        size_t capacity, RunSummary* summary_out) {
     if (!append_backslash(target_folder, capacity)) {
         // No room even for the separator: no entry's path could fit.
         user.show_file_error(target_folder);
@@ -73,13 +84,14 @@ int32_t extract_archive(ExtractionUser& user, const char* setup_path, char* targ
     }
     // One open file for the check and the installation: nobody may change it meanwhile.
     File setup_file = open_shared(setup_path, "rb", 1);
-    RunSummary summary{};
+    RunSummary ignored{};
+    RunSummary& summary = summary_out != nullptr ? *summary_out : ignored;
     {
         CheckDestination check;
         CheckListener listener(user, setup_path);
         const RunSetup setup{RunMode::kTest, &check, target_folder};
         const int32_t checked = run_archive_kept(setup_file, setup, listener, summary);
-        listener.finish(checked);
+        listener.finish(checked, summary);
         if (checked != kExtractOk) return checked;
     }
     FileDestination destination(g_language_table, kProductPrefix);

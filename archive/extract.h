@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "archive/entry_loop.h"
 #include "archive/run_result.h"
 
 namespace qarn {
@@ -24,8 +25,10 @@ protected:
 
 // Extracts into `target_folder`, a buffer of `capacity` bytes (260 in the installer) that
 // gains a trailing '\' when it lacks one. The language choice reads g_language_table.
-// Returns an ExtractResult.
+// The whole archive is checked first, as the installation will walk it, and nothing is
+// written unless every entry to be written would install. Returns an ExtractResult; the
+// walk's summary goes to `summary` when given.
 int32_t extract_archive(ExtractionUser& user, const char* setup_path, char* target_folder,
-                        size_t capacity);
+                        size_t capacity, RunSummary* summary = nullptr);
 
 }  // namespace qarn

@@ -112,13 +112,17 @@ int run_extract(const std::string& file, const std::string& dir,
     }
 
     ConsoleUser user(platform::is_terminal(stdout));
-    const int32_t result = extract_archive(user, file.c_str(), target, sizeof target);
+    RunSummary summary{};
+    const int32_t result = extract_archive(user, file.c_str(), target, sizeof target, &summary);
     user.end_progress_line();
     if (result == kExtractOk) {
         std::printf("%u entries handled, installed into %s\n", user.count(), dir.c_str());
         return kExitOk;
     }
-    std::fprintf(stderr, "mksetup: %s: %s (result %d)\n", file.c_str(), result_text(result), result);
+    const char* why = summary.problem != ArchiveProblem::kNone
+                          ? archive_problem_text(summary.problem)
+                          : result_text(result);
+    std::fprintf(stderr, "mksetup: %s: %s (result %d)\n", file.c_str(), why, result);
     return exit_status_for(result);
 }
 

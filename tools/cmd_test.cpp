@@ -50,6 +50,8 @@ int run_test(const std::string& file) {
     std::printf("\n%s\n", end_mark_text(summary));
     if (result == kExtractOk) {
         std::printf("The installer would install every entry.\n");
+    } else if (summary.problem == ArchiveProblem::kCutShort) {
+        std::printf("The installer would install nothing: %s\n", archive_problem_text(summary.problem));
     } else if (!printer.first_failure().empty()) {
         std::printf("The installer would stop at %s\n", printer.first_failure().c_str());
     } else {

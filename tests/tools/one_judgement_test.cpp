@@ -10,79 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "archive/extract.h"
-#include "archive/planned_destination.h"
-#include "languages/language_table.h"
-#include "setup/ui_texts.h"
-#include "system/paths.h"
-#include "tests/support/test_support.h"
-#include "tools/commands.h"
+#include "tests/tools/judgement_fixture.h"
 
 namespace qarn::test {
 namespace {
-
-namespace fs = std::filesystem;
-
-class Silent final : public ExtractionUser {
-public:
-    void show_entry_name(const char*) override {}
-    void show_file_error(const char*) override { ++errors; }
-    int errors = 0;
-};
-
-class Reasons final : public ArchiveListener {
-public:
-    void on_entry(const EntryInfo& e) override {
-        names.emplace_back(e.name);
-        problems.push_back(e.problem);
-    }
-    std::vector<std::string> names;
-    std::vector<EntryProblem> problems;
-};
-
-class OneJudgement : public ::testing::Test {
-protected:
-    void SetUp() override {
-        reset_language_table();
-        g_ui_language = kUiEnglish;
-    }
-    void TearDown() override { reset_language_table(); }
-
-    fs::path setup_file() const { return temp_.path() / "setup.bin"; }
-
-    // The installer's run into a fresh, empty folder: its ExtractResult.
-    int32_t install(const Bytes& archive) {
-        write_file(setup_file(), archive);
-        const fs::path dir = temp_.path() / ("target" + std::to_string(runs_++));
-        fs::create_directories(dir);
-        last_target_ = dir;
-        const std::string folder = installer_form(dir);
-        char target[kPathSize] = {};
-        folder.copy(target, folder.size());
-        Silent user;
-        return extract_archive(user, installer_form(setup_file()).c_str(), target, sizeof target);
-    }
-
-    int32_t judge(const Bytes& archive) {
-        write_file(setup_file(), archive);
-        reasons_ = Reasons();
-        RunSummary summary{};
-        return test_archive(setup_file().string().c_str(), reasons_, summary);
-    }
-
-    // Both judgements as exit statuses; they must agree, and they are returned.
-    int agreed_status(const Bytes& archive) {
-        const int tested = tools::exit_status_for(judge(archive));
-        const int installed = tools::exit_status_for(install(archive));
-        EXPECT_EQ(tested, installed);
-        return tested;
-    }
-
-    TempDir temp_;
-    fs::path last_target_;
-    Reasons reasons_;
-    int runs_ = 0;
-};
 
 TEST_F(OneJudgement, AStoredEntryOfVersionTwentyNineFailsBoth) {
     TestEntry e = stored("new.bin", "data");
@@ -259,6 +190,8 @@ TestEntry random_entry(std::mt19937& rng) {
     if (pick == 8) e.file_crc = static_cast<uint32_t>(rng());
     if (pick == 9) e.head_crc = static_cast<uint16_t>(rng());
     if (pick == 10) e.host_os = static_cast<uint8_t>(3 + rng() % 3);
+    if (pick == 11) e.flags = static_cast<uint16_t>(e.flags & ~0x8000);  // data read again as headers
+    if (pick == 12) e.head_size = static_cast<uint16_t>(7 + rng() % 40);  // the name outside
     if (rng() % 5 == 0) {
         e.extra_header = random_bytes(1 + rng() % 9, static_cast<uint32_t>(rng()));
         e.whole_header_crc = rng() % 2 == 0;
@@ -269,12 +202,14 @@ TestEntry random_entry(std::mt19937& rng) {
 TEST_F(OneJudgement, GeneratedArchivesGetTheSameStatusFromTestAndExtract) {
     std::mt19937 rng(20261209);
     int by_status[4] = {};
+    int cut_short = 0;
     for (int round = 0; round < 400; ++round) {
         std::vector<TestEntry> entries;
         const uint32_t count = rng() % 6;
         for (uint32_t i = 0; i < count; ++i) entries.push_back(random_entry(rng));
         ArchiveOptions options;
-        options.end_mark = rng() % 3 == 0;
+        options.end_mark = rng() % 3 != 0;
+        options.promise_end_mark = rng() % 2 == 0;
         Bytes archive = build_archive(entries, options);
         const uint32_t damage = rng() % 6;
         if (damage == 0 && archive.size() > 21) {
@@ -286,6 +221,7 @@ TEST_F(OneJudgement, GeneratedArchivesGetTheSameStatusFromTestAndExtract) {
         ASSERT_GE(status, 0);
         ASSERT_LE(status, 2);
         ++by_status[status];
+        if (summary_.problem == ArchiveProblem::kCutShort) ++cut_short;
         if (HasFailure()) {
             ADD_FAILURE() << "round " << round << ": " << entries.size() << " entries";
             return;
@@ -295,6 +231,7 @@ TEST_F(OneJudgement, GeneratedArchivesGetTheSameStatusFromTestAndExtract) {
     EXPECT_GT(by_status[0], 20);
     EXPECT_GT(by_status[1], 20);
     EXPECT_GT(by_status[2], 20);
+    EXPECT_GT(cut_short, 10);
 }
 
 }  // namespace
