@@ -3,8 +3,10 @@
 #include "archive/entry_loop.h"
 #include "archive/file_destination.h"
 #include "archive/language_choice.h"
+#include "archive/undo_journal.h"
 #include "languages/language_table.h"
 #include "system/paths.h"
+#include "system/product_names.h"
 
 namespace qarn {
 namespace {
@@ -25,9 +27,9 @@ private:
 // will walk them, decoded into nothing.
 class CheckDestination final : public EntryDestination {
 public:
+    explicit CheckDestination(const LanguageChoice& languages) : languages_(languages) {}
     bool wanted(const char* entry_name, const char*) override {
-        return language_verdict(entry_name, g_language_table, kProductPrefix) !=
-               LanguageVerdict::kNotChosen;
+        return language_verdict(entry_name, languages_) != LanguageVerdict::kNotChosen;
     }
     EntryOutput* create(const char*) override { return &nowhere_; }
     bool keep(uint32_t, uint32_t) override { return true; }
@@ -39,6 +41,7 @@ private:
         size_t write(const uint8_t*, size_t count) override { return count; }
     };
     Nowhere nowhere_;
+    LanguageChoice languages_;
 };
 
 // Shows what the check found, as the installation would have shown it: a damaged or cut
@@ -75,29 +78,63 @@ private:
 
 }  // namespace
 
+int32_t check_archive(File& setup_file, const char* setup_path, const char* target_folder,
+                      const LanguageChoice& languages, ExtractionUser& user, RunSummary& summary) {
+    CheckDestination check(languages);
+    CheckListener listener(user, setup_path);
+    const RunSetup setup{RunMode::kTest, &check, target_folder};
+    const int32_t checked = run_archive_kept(setup_file, setup, listener, summary);
+    listener.finish(checked, summary);
+    return checked;
+}
+
+int32_t install_archive(File& setup_file, TargetFolder& folder, const LanguageChoice& languages,
+                        ExtractionUser& user, RunSummary& summary) {
+    UndoJournal journal(folder);
+    if (!journal.begin()) {
+        // The work folder cannot be made: something of that name is in the way.
+        char caption[kPathSize];
+        if (!join_checked(caption, sizeof caption, folder.base(), kSetupWorkFolder)) {
+            join_checked(caption, sizeof caption, folder.base(), "");
+        }
+        user.show_file_error(caption);
+        return kExtractEntryFailed;
+    }
+    FileDestination destination(folder, journal, languages);
+    const RunSetup setup{RunMode::kInstall, &destination, folder.base()};
+    UserListener listener(user);
+    const int32_t result = run_archive_kept(setup_file, setup, listener, summary);
+    if (result == kExtractOk) {
+        journal.commit();
+    } else {
+        journal.undo();
+    }
+    return result;
+}
+
 int32_t extract_archive(ExtractionUser& user, const char* setup_path, char* target_folder,
-                        size_t capacity, RunSummary* summary_out) {
+                        size_t capacity, const LanguageChoice& languages, RunSummary* summary_out) {
     if (!append_backslash(target_folder, capacity)) {
         // No room even for the separator: no entry's path could fit.
         user.show_file_error(target_folder);
+        return kExtractEntryFailed;
+    }
+    // What a killed run left is put back before anything else.
+    PlainTargetFolder folder(target_folder);
+    if (recover_interrupted_run(folder) == Recovery::kFailed) {
+        char caption[kPathSize];
+        join_checked(caption, sizeof caption, target_folder, kSetupWorkFolder);
+        user.show_file_error(caption);
         return kExtractEntryFailed;
     }
     // One open file for the check and the installation: nobody may change it meanwhile.
     File setup_file = open_shared(setup_path, "rb", 1);
     RunSummary ignored{};
     RunSummary& summary = summary_out != nullptr ? *summary_out : ignored;
-    {
-        CheckDestination check;
-        CheckListener listener(user, setup_path);
-        const RunSetup setup{RunMode::kTest, &check, target_folder};
-        const int32_t checked = run_archive_kept(setup_file, setup, listener, summary);
-        listener.finish(checked, summary);
-        if (checked != kExtractOk) return checked;
-    }
-    FileDestination destination(g_language_table, kProductPrefix);
-    const RunSetup setup{RunMode::kInstall, &destination, target_folder};
-    UserListener listener(user);
-    return run_archive_kept(setup_file, setup, listener, summary);
+    const int32_t checked =
+        check_archive(setup_file, setup_path, target_folder, languages, user, summary);
+    if (checked != kExtractOk) return checked;
+    return install_archive(setup_file, folder, languages, user, summary);
 }
 
 }  // namespace qarn

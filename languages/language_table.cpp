@@ -38,6 +38,20 @@ LanguageEntry g_language_table[kLanguageRows + 1] = {
 
 const char* const kProductPrefix = "QARN";
 
+const char* language_code(ProductLanguage language) {
+    return kStartTable[static_cast<int>(language)].code;
+}
+
+LanguageChoice chosen_languages(const LanguageEntry* table) {
+    LanguageChoice choice{};
+    for (const LanguageEntry* row = table; row->code != nullptr; ++row) {
+        for (int i = 0; i < kLanguageRows; ++i) {
+            if (row->control_id == kStartTable[i].control_id) choice.chosen[i] = is_chosen(*row);
+        }
+    }
+    return choice;
+}
+
 void reset_language_table() {
     for (int i = 0; i <= kLanguageRows; ++i) g_language_table[i] = kStartTable[i];
 }

@@ -21,8 +21,28 @@ inline bool is_chosen(const LanguageEntry& row) { return row.selected != 0; }
 
 inline constexpr int kLanguageRows = 3;
 
-// Rows in order, ended by a row without a code. Process-wide and mutable.
+// Rows in order, ended by a row without a code. Process-wide and mutable: the dialog's
+// boxes mirror it.
 extern LanguageEntry g_language_table[kLanguageRows + 1];
+
+// The product languages, in the table's row order: "_??" stands for every suffix no earlier
+// row claims, so it comes last.
+enum class ProductLanguage : uint8_t { kGerman, kEnglish, kOthers };
+
+// The code of a language's files ("_DE", "_US", "_??").
+const char* language_code(ProductLanguage language);
+
+// The languages one installation writes: what the dialog's boxes say, as a value the
+// installation is given.
+struct LanguageChoice {
+    bool chosen[kLanguageRows];  // by ProductLanguage
+    bool has(ProductLanguage language) const { return chosen[static_cast<int>(language)]; }
+};
+
+inline constexpr LanguageChoice kEveryLanguage = {{true, true, true}};
+
+// The choice the table holds now.
+LanguageChoice chosen_languages(const LanguageEntry* table = g_language_table);
 
 // The file-name prefix of the product's files, "QARN".
 extern const char* const kProductPrefix;

@@ -48,28 +48,19 @@ private:
     unsigned count_ = 0;
 };
 
-// Sets the language table from a list such as "de,en,other". False on an unknown name.
-bool select_languages(const std::vector<std::string>& names, std::string& bad) {
-    for (LanguageEntry* row = g_language_table; row->code != nullptr; ++row) row->selected = 0;
+// The languages of a list such as "de,en,other". False on an unknown name.
+bool select_languages(const std::vector<std::string>& names, LanguageChoice& choice,
+                      std::string& bad) {
+    choice = {};
     for (const std::string& name : names) {
-        const int id = name == "de" ? kBoxGerman : name == "en" ? kBoxEnglish
-                       : name == "other" ? kBoxOtherLanguages : 0;
-        if (id == 0) {
+        const int language = name == "de" ? 0 : name == "en" ? 1 : name == "other" ? 2 : -1;
+        if (language < 0) {
             bad = name;
             return false;
         }
-        for (LanguageEntry* row = g_language_table; row->code != nullptr; ++row) {
-            if (row->control_id == id) row->selected = 1;
-        }
+        choice.chosen[language] = true;
     }
     return true;
-}
-
-bool chosen(int control_id) {
-    for (const LanguageEntry* row = g_language_table; row->code != nullptr; ++row) {
-        if (row->control_id == control_id) return is_chosen(*row);
-    }
-    return false;
 }
 
 const char* result_text(int32_t result) {
@@ -91,12 +82,14 @@ const char* result_text(int32_t result) {
 int run_extract(const std::string& file, const std::string& dir,
                 const std::vector<std::string>& languages) {
     std::string bad;
-    if (!select_languages(languages, bad)) {
+    LanguageChoice choice{};
+    if (!select_languages(languages, choice, bad)) {
         std::fprintf(stderr, "mksetup: unknown language '%s' (use de, en, other)\n", bad.c_str());
         return kExitCannotRead;
     }
     // The interface language follows the chosen languages as it does in the dialog.
-    g_ui_language = ui_language_for(chosen(kBoxGerman), chosen(kBoxEnglish));
+    g_ui_language = ui_language_for(choice.has(ProductLanguage::kGerman),
+                                    choice.has(ProductLanguage::kEnglish));
 
     char target[kPathSize];
     if (dir.size() >= sizeof target) {
@@ -113,7 +106,7 @@ int run_extract(const std::string& file, const std::string& dir,
 
     ConsoleUser user(platform::is_terminal(stdout));
     RunSummary summary{};
-    const int32_t result = extract_archive(user, file.c_str(), target, sizeof target, &summary);
+    const int32_t result = extract_archive(user, file.c_str(), target, sizeof target, choice, &summary);
     user.end_progress_line();
     if (result == kExtractOk) {
         std::printf("%u entries handled, installed into %s\n", user.count(), dir.c_str());

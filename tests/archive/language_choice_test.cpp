@@ -10,8 +10,7 @@ namespace fs = std::filesystem;
 class LanguageChoice : public ExtractTest {
 protected:
     int wanted(const char* name) {
-        const std::string path = installer_form(target_dir()) + "\\" + name;
-        return wanted_removing_unchosen(name, path.c_str(), g_language_table, kProductPrefix) ? 1 : 0;
+        return language_verdict(name, languages_) != LanguageVerdict::kNotChosen ? 1 : 0;
     }
 };
 
@@ -50,23 +49,6 @@ TEST_F(LanguageChoice, ExtraLanguagesRowClaimsEveryOtherSuffix) {
     choose_languages(false, true, true);
     EXPECT_EQ(wanted("QARN_FR.LNG"), 1);
     EXPECT_EQ(wanted("QARN_DE.CHM"), 0);
-}
-
-TEST_F(LanguageChoice, FileOfALanguageNotChosenIsRemovedFromTheTarget) {
-    write_file(target_dir() / "QARN_US.CHM", text_bytes("old english help"));
-    write_file(target_dir() / "QARN_DE.CHM", text_bytes("old german help"));
-    choose_languages(true, false, false);
-    EXPECT_EQ(wanted("QARN_US.CHM"), 0);
-    EXPECT_FALSE(fs::exists(target_dir() / "QARN_US.CHM"));
-    EXPECT_EQ(wanted("QARN_DE.CHM"), 1);
-    EXPECT_TRUE(fs::exists(target_dir() / "QARN_DE.CHM")) << "a wanted file is replaced later, not here";
-}
-
-TEST_F(LanguageChoice, EmptyNameIsWantedOnlyWhenThePathIsMissing) {
-    const std::string existing = installer_form(target_dir());
-    EXPECT_FALSE(wanted_removing_unchosen("", existing.c_str(), g_language_table, kProductPrefix));
-    const std::string missing = installer_form(target_dir() / "nothing-here");
-    EXPECT_TRUE(wanted_removing_unchosen("", missing.c_str(), g_language_table, kProductPrefix));
 }
 
 TEST_F(LanguageChoice, RunWithOnlyGermanRemovesOtherLanguagesFilesAndWritesTheRest) {

@@ -43,19 +43,17 @@ protected:
         EXPECT_LT(folder.size(), kPathSize);
         char target[kPathSize] = {};
         folder.copy(target, folder.size());
-        return extract_archive(user_, installer_form(setup).c_str(), target, sizeof target);
+        return extract_archive(user_, installer_form(setup).c_str(), target, sizeof target,
+                               languages_);
     }
     int32_t run_extraction() { return run_extraction(setup_file()); }
 
     void choose_languages(bool german, bool english, bool others) {
-        for (LanguageEntry* row = g_language_table; row->code != nullptr; ++row) {
-            row->selected = static_cast<int16_t>(row->control_id == kBoxGerman    ? german
-                                                 : row->control_id == kBoxEnglish ? english
-                                                                                  : others);
-        }
+        languages_ = LanguageChoice{{german, english, others}};
     }
 
     TempDir temp_;
+    LanguageChoice languages_ = kEveryLanguage;
     RecordingUser user_;
 };
 

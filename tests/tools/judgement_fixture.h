@@ -56,7 +56,8 @@ protected:
         char target[kPathSize] = {};
         folder.copy(target, folder.size());
         Silent user;
-        return extract_archive(user, installer_form(setup_file()).c_str(), target, sizeof target);
+        return extract_archive(user, installer_form(setup_file()).c_str(), target, sizeof target,
+                               kEveryLanguage);
     }
 
     int32_t judge(const Bytes& archive) {
