@@ -286,6 +286,10 @@ bool EntryLoop::data_step(EntryInfo& e, EntryOutput* output, bool pass_through) 
 }
 
 void EntryLoop::record(const EntryInfo& e) {
+    if (e.written) {
+        ++summary_.files_written;
+        summary_.bytes_written += e.header->unp_size > 0 ? static_cast<uint32_t>(e.header->unp_size) : 0;
+    }
     if (e.problem != EntryProblem::kNone) {
         ++summary_.failed;
         if (result_ == kExtractOk) result_ = extract_result_of(e.problem);

@@ -133,6 +133,8 @@ struct RunSummary {
     uint64_t unpacked_bytes;
     uint64_t packed_bytes;       // as the headers say
     uint64_t packed_read;        // as the data steps read: never more than the file holds
+    uint32_t files_written;      // entries the run wrote (a check: would write)
+    uint64_t bytes_written;      // their unpacked sizes
     uint32_t longest_name;       // the longest entry name, in bytes
     bool main_header_crc_ok;
     bool end_mark_promised;      // the main header promises the writer's end mark

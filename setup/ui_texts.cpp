@@ -3,6 +3,7 @@
 #include "setup/ui_texts.h"
 
 #include "languages/language_table.h"
+#include "system/paths.h"
 
 namespace qarn {
 namespace {
@@ -70,6 +71,54 @@ const char* cannot_create_path_text(int32_t language) {
 
 const char* cannot_install_file_text(int32_t language) {
     return pick(language, "Cannot install file.", "Kann nicht die Datei installieren.");
+}
+
+namespace {
+
+// Appends `bytes` as kilobytes below a megabyte ("640 KB"), else as megabytes with one
+// decimal ("41.2 MB"; German "41,2 MB"). A need is rounded up, free space down, so that
+// the box never shows a need as met that is not.
+bool append_size(char* out, size_t capacity, uint64_t bytes, bool round_up, char decimal_mark) {
+    constexpr uint64_t kKilobyte = 1024;
+    constexpr uint64_t kTenthOfAMegabyte = 1024 * 1024 / 10;
+    const bool small = bytes < 1024 * kKilobyte;
+    const uint64_t unit = small ? kKilobyte : kTenthOfAMegabyte;
+    const uint64_t count = (bytes + (round_up ? unit - 1 : 0)) / unit;
+    const uint64_t whole = small ? count : count / 10;
+    char number[32];
+    int at = 0;
+    char digits[24];
+    int n = 0;
+    for (uint64_t v = whole;; v /= 10) {
+        digits[n++] = static_cast<char>('0' + v % 10);
+        if (v < 10) break;
+    }
+    while (n > 0) number[at++] = digits[--n];
+    if (!small) {
+        number[at++] = decimal_mark;
+        number[at++] = static_cast<char>('0' + count % 10);
+    }
+    number[at] = '\0';
+    return append_checked(out, number, capacity) && append_checked(out, small ? " KB" : " MB", capacity);
+}
+
+}  // namespace
+
+bool compose_no_room_text(int32_t language, uint64_t needed, uint64_t free, char* out,
+                          size_t capacity) {
+    if (language != kUiEnglish && language != kUiGerman) return false;
+    const bool german = language == kUiGerman;
+    const char mark = german ? ',' : '.';
+    // German in the ANSI code page: "f\xFCr" is "für", "ben\xF6tigt" "benötigt".
+    return join_checked(out, capacity,
+                        german ? "Nicht genug freier Speicherplatz f\xFCr die Installation: "
+                                 "ben\xF6tigt werden "
+                               : "There is not enough free space for the installation: it needs ",
+                        "") &&
+           append_size(out, capacity, needed, true, mark) &&
+           append_checked(out, german ? ", auf dem Laufwerk sind " : ", the drive has ", capacity) &&
+           append_size(out, capacity, free, false, mark) &&
+           append_checked(out, german ? " frei." : " free.", capacity);
 }
 
 }  // namespace qarn

@@ -1,6 +1,7 @@
 // The Setup dialog's interface texts in English and German, and the rule that picks them:
 // German exactly when "Deutsch" is checked and "English" is not.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 #include "system/dialog_access.h"
@@ -25,5 +26,10 @@ void show_file_error(DialogAccess& dialog, const char* caption);
 // The texts by language; null for kUiUnset.
 const char* cannot_create_path_text(int32_t language);
 const char* cannot_install_file_text(int32_t language);
+
+// The box of a drive with too little room: what the installation needs and what the drive
+// has, in megabytes. False for kUiUnset, or when `out` cannot hold the text.
+bool compose_no_room_text(int32_t language, uint64_t needed, uint64_t free, char* out,
+                          size_t capacity);
 
 }  // namespace qarn

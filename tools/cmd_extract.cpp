@@ -3,8 +3,8 @@
 #include <cstring>
 #include <string>
 
-#include "archive/extract.h"
 #include "languages/language_table.h"
+#include "setup/install_sequence.h"
 #include "platform/platform.h"
 #include "setup/ui_texts.h"
 #include "system/paths.h"
@@ -13,7 +13,8 @@
 namespace qarn::tools {
 namespace {
 
-class ConsoleUser final : public ExtractionUser {
+// The installation's user on a console: a progress line, and the boxes' texts on stderr.
+class ConsoleUser final : public InstallUser {
 public:
     explicit ConsoleUser(bool terminal) : terminal_(terminal) {}
     ~ConsoleUser() { end_progress_line(); }
@@ -32,10 +33,20 @@ public:
         std::fflush(stdout);
     }
     void show_file_error(const char* caption) override {
-        end_progress_line();
-        const char* text = cannot_install_file_text(g_ui_language);
-        std::fprintf(stderr, "mksetup: %s: %s\n", caption, text != nullptr ? text : "Cannot install file.");
+        report(caption, cannot_install_file_text(g_ui_language), "Cannot install file.");
     }
+    void show_folder(const char*) override {}
+    void show_path_error(const char* folder) override {
+        report(folder, cannot_create_path_text(g_ui_language), "Cannot create path.");
+    }
+    void show_no_room(const char* folder, uint64_t needed, uint64_t free) override {
+        char text[256];
+        report(folder, compose_no_room_text(g_ui_language, needed, free, text, sizeof text) ? text : nullptr,
+               "There is not enough free space for the installation.");
+    }
+    void extraction_starts() override {}
+    void extraction_ended() override { end_progress_line(); }
+    void show_success() override {}
     unsigned count() const { return count_; }
     void end_progress_line() {
         if (progress_open_) std::printf("\n");
@@ -43,9 +54,24 @@ public:
     }
 
 private:
+    void report(const char* caption, const char* text, const char* fallback) {
+        end_progress_line();
+        std::fprintf(stderr, "mksetup: %s: %s\n", caption, text != nullptr ? text : fallback);
+    }
+
     bool terminal_;
     bool progress_open_ = false;
     unsigned count_ = 0;
+};
+
+// mksetup records nothing in the system: the registry, the shortcuts and the settings
+// file are the installer's alone.
+class NoSystemSteps final : public SystemSteps {
+public:
+    void record_target_folder(const char*) override {}
+    void create_shortcuts(const char*, bool, bool, bool) override {}
+    void register_uninstaller(const char*) override {}
+    void reconcile_settings(const char*, const LanguageChoice&) override {}
 };
 
 // The languages of a list such as "de,en,other". False on an unknown name.
@@ -91,32 +117,29 @@ int run_extract(const std::string& file, const std::string& dir,
     g_ui_language = ui_language_for(choice.has(ProductLanguage::kGerman),
                                     choice.has(ProductLanguage::kEnglish));
 
-    char target[kPathSize];
-    if (dir.size() >= sizeof target) {
+    InstallRequest request{};
+    if (dir.size() >= sizeof request.folder) {
         std::fprintf(stderr, "mksetup: %s: the folder's path is longer than 259 characters\n", dir.c_str());
         return kExitEntriesFailed;
     }
-    std::memcpy(target, dir.c_str(), dir.size() + 1);
-    platform::to_installer_separators(target);
-    if (check_exists(target) == kMissing && create_folder_path(target) != kFolderCreated) {
-        const char* text = cannot_create_path_text(g_ui_language);
-        std::fprintf(stderr, "mksetup: %s: %s\n", dir.c_str(), text != nullptr ? text : "Cannot create path.");
-        return kExitEntriesFailed;
-    }
+    std::memcpy(request.folder, dir.c_str(), dir.size() + 1);
+    platform::to_installer_separators(request.folder);
+    request.languages = choice;
 
     ConsoleUser user(platform::is_terminal(stdout));
-    RunSummary summary{};
-    const int32_t result = extract_archive(user, file.c_str(), target, sizeof target, choice, &summary);
+    NoSystemSteps system;
+    const InstallOutcome done = run_install(request, file.c_str(), user, system);
     user.end_progress_line();
-    if (result == kExtractOk) {
+    if (done.result == kInstallDone) {
         std::printf("%u entries handled, installed into %s\n", user.count(), dir.c_str());
         return kExitOk;
     }
-    const char* why = summary.problem != ArchiveProblem::kNone
-                          ? archive_problem_text(summary.problem)
-                          : result_text(result);
-    std::fprintf(stderr, "mksetup: %s: %s (result %d)\n", file.c_str(), why, result);
-    return exit_status_for(result);
+    if (done.result != kInstallExtractFailed) return kExitEntriesFailed;  // the folder: said above
+    const char* why = done.summary.problem != ArchiveProblem::kNone
+                          ? archive_problem_text(done.summary.problem)
+                          : result_text(done.extraction);
+    std::fprintf(stderr, "mksetup: %s: %s (result %d)\n", file.c_str(), why, done.extraction);
+    return exit_status_for(done.extraction);
 }
 
 }  // namespace qarn::tools
