@@ -45,37 +45,6 @@ bool acceptable_name(const char* name) {
     return name[n] != '\0' && name[n] != '\\' && name[n] != '/';
 }
 
-// One journal line, split: its kind, the number of an S line, the name.
-struct Line {
-    char kind;
-    uint32_t number;
-    char name[kPathSize];
-};
-
-// Parses the line [begin, end) (without its line end). False for a line no run writes.
-bool parse(const char* begin, const char* end, Line& line) {
-    if (begin == end) return false;
-    line = Line{begin[0], 0, {}};
-    if (line.kind == 'C') return end - begin == 1;
-    const char* p = begin + 1;
-    if (p == end || *p++ != ' ') return false;
-    if (line.kind == 'S') {
-        if (p == end || *p < '0' || *p > '9') return false;
-        while (p != end && *p >= '0' && *p <= '9') {
-            if (line.number > 100000000u) return false;
-            line.number = line.number * 10 + static_cast<uint32_t>(*p++ - '0');
-        }
-        if (p == end || *p++ != ' ') return false;
-    } else if (line.kind != 'D' && line.kind != 'F' && line.kind != 'N') {
-        return false;
-    }
-    const size_t length = static_cast<size_t>(end - p);
-    if (length == 0 || length >= sizeof line.name) return false;
-    std::memcpy(line.name, p, length);
-    line.name[length] = '\0';
-    return acceptable_name(line.name);
-}
-
 // Applies a journal: finishes a success, or undoes in reverse order. False when a step
 // failed or the journal cannot be read; the journal then stays as it is.
 bool replay(TargetFolder& folder) {
@@ -84,51 +53,59 @@ bool replay(TargetFolder& folder) {
     const platform::Found found = folder.look(journal_path);
     if (found.kind != platform::Kind::kFile || found.size > kLongestJournal) return false;
     const size_t size = static_cast<size_t>(found.size);
-    std::unique_ptr<char[]> text(new (std::nothrow) char[size + 1]);
-    if (!text || folder.read_file(journal_path, text.get(), size) != static_cast<int64_t>(size)) {
+    std::unique_ptr<char[]> buffer(new (std::nothrow) char[size + 1]);
+    char* text = buffer.get();
+    if (text == nullptr || folder.read_file(journal_path, text, size) != static_cast<int64_t>(size)) {
         return false;
     }
-    // Only whole lines count: the last one may have been cut by the kill.
+    // Only whole lines count: the last one may have been cut by the kill. Each becomes a
+    // string in place; the files moved aside are numbered in the order of their lines.
     size_t whole = size;
     while (whole > 0 && text[whole - 1] != '\n') --whole;
-
+    uint32_t moved = 0;
+    for (size_t i = 0; i < whole; ++i) {
+        if ((i == 0 || text[i - 1] == '\0') && text[i] == 'S') ++moved;
+        if (text[i] == '\n') text[i] = '\0';
+    }
     // "C" is the last line of a run that succeeded: nothing is written after it.
-    const bool succeeded = whole >= 2 && text[whole - 2] == 'C' && (whole == 2 || text[whole - 3] == '\n');
+    const bool succeeded = whole >= 2 && text[whole - 2] == 'C' && (whole == 2 || text[whole - 3] == '\0');
+
     bool ok = true;
-    bool skip_next = false;  // an N line cancels the D or F line before it
+    bool skip = false;  // an N line cancels the D or F line before it
     char saved[kPathSize];
     for (size_t end = whole; end > 0;) {
         size_t begin = end - 1;
-        while (begin > 0 && text[begin - 1] != '\n') --begin;
-        Line line;
-        const bool parsed = parse(text.get() + begin, text.get() + end - 1, line);
+        while (begin > 0 && text[begin - 1] != '\0') --begin;
         end = begin;
-        if (!parsed) return false;  // not a journal this installer wrote
-        if (line.kind == 'N') {
-            skip_next = true;
+        const char kind = text[begin];
+        const char* name = text + begin + 1;
+        if (kind == 'C' && *name == '\0') continue;
+        if (std::strchr("DFNS", kind) == nullptr || !acceptable_name(name)) {
+            return false;  // not a journal this installer wrote
+        }
+        if (kind == 'N' || skip) {
+            skip = kind == 'N';
             continue;
         }
-        const bool skipped = skip_next;
-        skip_next = false;
-        if (skipped || line.kind == 'C') continue;
-        if (line.kind == 'S' && !saved_path(saved, sizeof saved, line.number)) return false;
-        const platform::Found here = folder.look(line.name);
-        if (succeeded) {
-            if (line.kind == 'S' && folder.look(saved).kind != platform::Kind::kMissing) {
-                ok = folder.remove(saved) && ok;
+        const platform::Kind here = folder.look(name).kind;
+        if (kind == 'S') {
+            if (!saved_path(saved, sizeof saved, moved--)) return false;
+            const platform::Kind kept = folder.look(saved).kind;
+            if (succeeded) {
+                if (kept != platform::Kind::kMissing) ok = folder.remove(saved) && ok;
+            } else if (kept == platform::Kind::kFile) {
+                ok = here == platform::Kind::kMissing && folder.move_file(saved, name) && ok;
             }
-        } else if (line.kind == 'F') {
+        } else if (succeeded) {
+            continue;
+        } else if (kind == 'F') {
             // What the run made goes; a folder standing there is not its file.
-            if (here.kind == platform::Kind::kFile || here.kind == platform::Kind::kLink) {
-                ok = folder.remove(line.name) && ok;
+            if (here == platform::Kind::kFile || here == platform::Kind::kLink) {
+                ok = folder.remove(name) && ok;
             }
-        } else if (line.kind == 'S') {
-            if (folder.look(saved).kind == platform::Kind::kFile) {
-                ok = here.kind == platform::Kind::kMissing && folder.move_file(saved, line.name) && ok;
-            }
-        } else if (line.kind == 'D') {
+        } else if (here == platform::Kind::kFolder) {
             // Only an empty folder goes: anything in it is not this run's to remove.
-            if (here.kind == platform::Kind::kFolder) folder.remove(line.name);
+            folder.remove(name);
         }
     }
     if (!ok) return false;
@@ -151,9 +128,9 @@ bool UndoJournal::begin() {
     return true;
 }
 
-bool UndoJournal::append(const char* kind, const char* relative) {
-    char line[kPathSize + 16];
-    if (!join_checked(line, sizeof line, kind, relative) || !append_checked(line, "\n", sizeof line)) {
+bool UndoJournal::append(char kind, const char* relative) {
+    char line[kPathSize + 2] = {kind};
+    if (!append_checked(line, relative, sizeof line) || !append_checked(line, "\n", sizeof line)) {
         return false;
     }
     const size_t length = std::strlen(line);
@@ -161,29 +138,21 @@ bool UndoJournal::append(const char* kind, const char* relative) {
     return folder_.write(journal_, line, length) == length && folder_.flush(journal_);
 }
 
-bool UndoJournal::note_folder(const char* relative) { return append("D ", relative); }
+bool UndoJournal::note_folder(const char* relative) { return append('D', relative); }
 
-bool UndoJournal::note_file(const char* relative) { return append("F ", relative); }
+bool UndoJournal::note_file(const char* relative) { return append('F', relative); }
 
-void UndoJournal::note_not_made(const char* relative) { append("N ", relative); }
+void UndoJournal::note_not_made(const char* relative) { append('N', relative); }
 
 bool UndoJournal::move_aside(const char* relative) {
     char saved[kPathSize];
-    char kind[16];
-    const uint32_t number = moved_ + 1;
-    if (!saved_path(saved, sizeof saved, number)) return false;
-    // "S <n> ": the number is the saved file's name after the work folder's.
-    const char* digits = saved + std::strlen(kSetupWorkFolder) + 1;
-    if (!join_checked(kind, sizeof kind, "S ", digits) || !append_checked(kind, " ", sizeof kind) ||
-        !append(kind, relative)) {
-        return false;
-    }
-    moved_ = number;
+    if (!saved_path(saved, sizeof saved, moved_ + 1) || !append('S', relative)) return false;
+    ++moved_;
     return folder_.move_file(relative, saved);
 }
 
 void UndoJournal::commit() {
-    if (!append("C", "")) return;  // the next run finds the work folder and undoes the run
+    if (!append('C', "")) return;  // the next run finds the work folder and undoes the run
     journal_.close();
     replay(folder_);
 }

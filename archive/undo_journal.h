@@ -5,12 +5,13 @@
 //
 // The run keeps a work folder inside the target folder (kSetupWorkFolder): what it moves
 // aside, numbered, and the journal, one line per change, each forced onto the disk before
-// the change is made:
-//   D <name>      a folder is about to be made
-//   F <name>      a file is about to be made
-//   N <name>      the folder or file of the line before could not be made
-//   S <n> <name>  the file is about to be moved aside, as file <n> of the work folder
-//   C             the run succeeded: what was moved aside is to be deleted
+// the change is made, its kind a letter and the name right after it:
+//   D<name>  a folder is about to be made
+//   F<name>  a file is about to be made
+//   N<name>  the folder or file of the line before could not be made
+//   S<name>  the file is about to be moved aside; the n-th S line's file is file n of the
+//            work folder (1, 2, ...)
+//   C        the run succeeded: what was moved aside is to be deleted
 // Names are paths below the target folder. A last line without its line end was cut by
 // the kill and is passed over; every step of the undo is one that can be made twice.
 #pragma once
@@ -46,7 +47,7 @@ public:
     bool undo();
 
 private:
-    bool append(const char* kind, const char* relative);
+    bool append(char kind, const char* relative);
 
     TargetFolder& folder_;
     platform::NewFile journal_;

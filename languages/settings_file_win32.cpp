@@ -19,10 +19,8 @@ constexpr char kLanguageKey[] = "Language";
 // Codes of up to 15 characters are read; longer values are cut and so never match a row.
 constexpr size_t kValueSize = 16;
 
-// The code a row stands for in the settings file: its suffix without the underscore.
-const char* settings_code(const LanguageEntry& row) {
-    return row.code[0] == '_' ? row.code + 1 : row.code;
-}
+// The code a language stands for in the settings file: its suffix without the underscore.
+const char* settings_code(const char* code) { return code[0] == '_' ? code + 1 : code; }
 
 void write_language(const char* path, const char* code) {
     WritePrivateProfileStringA(kSection, kLanguageKey, code, path);
@@ -65,7 +63,7 @@ bool relocate_settings_file_into(const char* home_folder, char* path, size_t cap
     return true;
 }
 
-void write_settings_language(const char* path) {
+void write_settings_language(const char* path, const LanguageChoice& languages) {
     char value[kValueSize];
     GetPrivateProfileStringA(kSection, kLanguageKey, "", value, sizeof value, path);
     // "GR" is what early versions of the product wrote for German.
@@ -74,18 +72,19 @@ void write_settings_language(const char* path) {
         write_language(path, value);
     }
 
-    int selected_rows = 0;
-    const LanguageEntry* last_selected = nullptr;
-    for (const LanguageEntry* row = g_language_table; row->code != nullptr; ++row) {
-        if (!is_chosen(*row)) continue;
-        ++selected_rows;
-        last_selected = row;
+    int chosen = 0;
+    const char* last_code = nullptr;
+    for (int i = 0; i < kLanguageRows; ++i) {
+        const auto language = static_cast<ProductLanguage>(i);
+        if (!languages.has(language)) continue;
+        ++chosen;
+        last_code = settings_code(language_code(language));
         // Compared exactly, case included: "de" is not "DE".
-        if (std::strcmp(value, settings_code(*row)) == 0) return;  // already in line
+        if (std::strcmp(value, last_code) == 0) return;  // already in line
     }
     // One language chosen: the product runs in it. With more, a value naming none of them
     // (also an empty one) is left for the user's own choice inside the product.
-    if (selected_rows == 1) write_language(path, settings_code(*last_selected));
+    if (chosen == 1) write_language(path, last_code);
 }
 
 }  // namespace qarn

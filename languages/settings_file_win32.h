@@ -3,6 +3,8 @@
 #pragma once
 #include <cstddef>
 
+#include "languages/language_table.h"
+
 namespace qarn {
 
 // Keeps `path` when a file exists there (a settings file in the target folder stays in
@@ -20,9 +22,9 @@ bool relocate_settings_file(char* path, size_t capacity);
 // The same with the home folder given.
 bool relocate_settings_file_into(const char* home_folder, char* path, size_t capacity);
 
-// Reconciles "Language" with the language table: a legacy "GR" becomes "DE"; a value that
-// names a chosen language stays; otherwise, with exactly one language chosen, its code is
-// written; with more, the entry is left as it is.
-void write_settings_language(const char* path);
+// Reconciles "Language" with the languages chosen: a legacy "GR" becomes "DE"; a value
+// that names a chosen language stays; otherwise, with exactly one language chosen, its
+// code is written; with more, the entry is left as it is.
+void write_settings_language(const char* path, const LanguageChoice& languages);
 
 }  // namespace qarn

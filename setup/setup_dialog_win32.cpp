@@ -5,7 +5,7 @@
 #include "languages/language_table.h"
 #include "languages/system_language_win32.h"
 #include "setup/dialog_access_win32.h"
-#include "setup/install_sequence_win32.h"
+#include "setup/dialog_install_win32.h"
 #include "setup/ui_texts.h"
 #include "system/default_folder_win32.h"
 #include "system/handles_win32.h"
@@ -88,7 +88,7 @@ void on_command(HWND dialog, int command) {
     switch (command) {
         case kOkButton:  // also Enter, as no button is the default one
             boxes_to_table(access);
-            if (run_install(dialog) == kInstallDone) EndDialog(dialog, 0);
+            if (install_from_dialog(dialog) == kInstallDone) EndDialog(dialog, 0);
             break;
         case kExitButton:  // also Escape
             EndDialog(dialog, 0);

@@ -77,19 +77,21 @@ namespace {
 
 // Appends `bytes` as kilobytes below a megabyte ("640 KB"), else as megabytes with one
 // decimal ("41.2 MB"; German "41,2 MB"). A need is rounded up, free space down, so that
-// the box never shows a need as met that is not.
+// the box never shows a need as met that is not. Shifts, not 64-bit divisions: a 32-bit
+// program would carry the runtime's long division for them.
 bool append_size(char* out, size_t capacity, uint64_t bytes, bool round_up, char decimal_mark) {
-    constexpr uint64_t kKilobyte = 1024;
-    constexpr uint64_t kTenthOfAMegabyte = 1024 * 1024 / 10;
-    const bool small = bytes < 1024 * kKilobyte;
-    const uint64_t unit = small ? kKilobyte : kTenthOfAMegabyte;
-    const uint64_t count = (bytes + (round_up ? unit - 1 : 0)) / unit;
-    const uint64_t whole = small ? count : count / 10;
-    char number[32];
+    const uint64_t up = round_up ? 1023 : 0;
+    const uint64_t kilobytes = (bytes + up) >> 10;
+    const bool small = kilobytes < 1024;
+    // Tenths of a megabyte; no drive holds 400 terabytes yet, so 32 bits hold them.
+    const uint64_t tenths64 = (kilobytes * 10 + up) >> 10;
+    const auto count = static_cast<uint32_t>(small ? kilobytes : tenths64 < 0xFFFFFFFFu ? tenths64 : 0xFFFFFFFFu);
+    const uint32_t whole = small ? count : count / 10;
+    char number[16];
     int at = 0;
-    char digits[24];
+    char digits[12];
     int n = 0;
-    for (uint64_t v = whole;; v /= 10) {
+    for (uint32_t v = whole;; v /= 10) {
         digits[n++] = static_cast<char>('0' + v % 10);
         if (v < 10) break;
     }

@@ -24,12 +24,11 @@ protected:
     void SetUp() override { reset_language_table(); }
     void TearDown() override { reset_language_table(); }
 
-    // Chooses the rows: German, English, the other languages.
-    static void choose(bool german, bool english, bool others) {
-        g_language_table[0].selected = german ? 1 : 0;
-        g_language_table[1].selected = english ? 1 : 0;
-        g_language_table[2].selected = others ? 1 : 0;
+    // Chooses German, English, the other languages.
+    void choose(bool german, bool english, bool others) {
+        languages_ = LanguageChoice{{german, english, others}};
     }
+    void write() { write_settings_language(path().c_str(), languages_); }
     std::string path() const { return dir_.installer_path() + "\\QARN.INI"; }
     void store(const char* value) {
         WritePrivateProfileStringA("QARN", "Language", value, path().c_str());
@@ -41,72 +40,73 @@ protected:
     }
 
     TempDir dir_;
+    LanguageChoice languages_ = kEveryLanguage;
 };
 
 TEST_F(SettingsLanguage, OneLanguageIsWrittenIntoANewFile) {
     choose(true, false, false);
-    write_settings_language(path().c_str());
+    write();
     EXPECT_EQ(stored(), "DE");
     choose(false, true, false);
-    write_settings_language(path().c_str());
+    write();
     EXPECT_EQ(stored(), "US");
 }
 
 TEST_F(SettingsLanguage, TwoLanguagesWriteNoFile) {
     choose(true, true, true);
-    write_settings_language(path().c_str());
+    write();
     EXPECT_FALSE(fs::exists(dir_ / "QARN.INI"));
 }
 
 TEST_F(SettingsLanguage, ALegacyGermanCodeBecomesDE) {
     store("GR");
     choose(true, true, false);
-    write_settings_language(path().c_str());
+    write();
     EXPECT_EQ(stored(), "DE");
 }
 
 TEST_F(SettingsLanguage, ALegacyGermanCodeWithOnlyEnglishEndsAsUS) {
     store("GR");
     choose(false, true, false);
-    write_settings_language(path().c_str());
+    write();
     EXPECT_EQ(stored(), "US");
 }
 
 TEST_F(SettingsLanguage, AValueNamingAChosenLanguageStays) {
     store("US");
     choose(true, true, false);
-    write_settings_language(path().c_str());
+    write();
     EXPECT_EQ(stored(), "US");
 }
 
 TEST_F(SettingsLanguage, AValueNamingNoChosenLanguageGivesWayToTheOnlyOne) {
     store("US");
     choose(true, false, false);
-    write_settings_language(path().c_str());
+    write();
     EXPECT_EQ(stored(), "DE");
 }
 
 TEST_F(SettingsLanguage, CodesAreComparedWithTheirCase) {
     store("de");
     choose(true, false, false);
-    write_settings_language(path().c_str());
+    write();
     EXPECT_EQ(stored(), "DE");
 }
 
 TEST_F(SettingsLanguage, AnUnknownCodeSurvivesSeveralLanguagesButNotOne) {
     store("FR");
     choose(true, true, true);
-    write_settings_language(path().c_str());
+    write();
     EXPECT_EQ(stored(), "FR");
     choose(false, true, false);
-    write_settings_language(path().c_str());
+    write();
     EXPECT_EQ(stored(), "US");
 }
 
 TEST_F(SettingsLanguage, TheOtherLanguagesRowCountsAsAChoice) {
     // English and the other languages: two rows chosen, so an empty value stays empty.
     choose(false, true, true);
-    write_settings_language(path().c_str());
+    write();
     EXPECT_FALSE(fs::exists(dir_ / "QARN.INI"));
 }
 
@@ -114,7 +114,7 @@ TEST_F(SettingsLanguage, OtherEntriesOfTheFileAreLeftAlone) {
     WritePrivateProfileStringA("QARN", "Window", "10,10,400,300", path().c_str());
     WritePrivateProfileStringA("Other", "Language", "XX", path().c_str());
     choose(true, false, false);
-    write_settings_language(path().c_str());
+    write();
     EXPECT_EQ(stored(), "DE");
     char value[64];
     GetPrivateProfileStringA("QARN", "Window", "", value, sizeof value, path().c_str());
