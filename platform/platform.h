@@ -62,6 +62,15 @@ bool full_path(const char* path, char* out, size_t out_size);
 
 enum class Kind : uint8_t { kMissing, kFile, kFolder, kLink, kOther };
 
+// How a Windows attribute set reads: a reparse point (a junction, a symbolic link, any
+// other kind) is a link whatever else it says, and only a folder that is none may be
+// walked into.
+inline Kind kind_of_attributes(uint32_t attributes) {
+    if (attributes & 0x400) return Kind::kLink;    // FILE_ATTRIBUTE_REPARSE_POINT
+    if (attributes & 0x10) return Kind::kFolder;   // FILE_ATTRIBUTE_DIRECTORY
+    return Kind::kFile;
+}
+
 // The longest name of one path component the calls take, in UTF-16 characters.
 inline constexpr int kWideNameChars = 260;
 

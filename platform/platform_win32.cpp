@@ -27,6 +27,12 @@ public:
         reset(nullptr);
         return &h_;
     }
+    // Gives the handle up without closing it.
+    HANDLE release() {
+        const HANDLE h = h_;
+        h_ = nullptr;
+        return h;
+    }
     void reset(HANDLE h) {
         if (h_ != nullptr && h_ != INVALID_HANDLE_VALUE) CloseHandle(h_);
         h_ = h;
@@ -62,9 +68,12 @@ bool basic_info(HANDLE h, FILE_BASIC_INFORMATION& info) {
     return NT_SUCCESS(NtQueryInformationFile(h, &io, &info, sizeof info, FileBasicInformation));
 }
 
-bool is_reparse_point(HANDLE h) {
+// What the handle is, by its attributes; kOther when they cannot be read.
+Kind kind_of_handle(HANDLE h, uint32_t* attributes = nullptr) {
     FILE_BASIC_INFORMATION info{};
-    return !basic_info(h, info) || (info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    if (!basic_info(h, info)) return Kind::kOther;
+    if (attributes != nullptr) *attributes = info.FileAttributes;
+    return kind_of_attributes(info.FileAttributes);
 }
 
 // The folder that holds the path's last name, reached from `base` one folder handle at a
@@ -88,16 +97,16 @@ bool open_parent_below(const char* base, const char* relative, Handle& folder, W
         last.bytes = static_cast<USHORT>(chars * sizeof(WCHAR));
         if (*p == '\0') return true;
         Handle next;
-        const NTSTATUS status = open_in(folder.get(), last, FILE_LIST_DIRECTORY, kShareAll,
-                                        FILE_OPEN, FILE_DIRECTORY_FILE, next);
+        const NTSTATUS status =
+            open_in(folder.get(), last, FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES,
+                    kShareAll, FILE_OPEN, FILE_DIRECTORY_FILE, next);
         if (!NT_SUCCESS(status)) {
             missing = status == static_cast<NTSTATUS>(0xC0000034L)      // name not found
                       || status == static_cast<NTSTATUS>(0xC000003AL);  // path not found
             return false;
         }
-        if (is_reparse_point(next.get())) return false;
-        folder.reset(next.get());
-        *next.receive() = nullptr;
+        if (kind_of_handle(next.get()) != Kind::kFolder) return false;
+        folder.reset(next.release());
         start = p + 1;
     }
 }
@@ -210,11 +219,9 @@ Found look_below(const char* base, const char* relative) {
     if (!open_below(base, relative, FILE_READ_ATTRIBUTES, 0, h, missing)) {
         return {missing ? Kind::kMissing : Kind::kOther, 0, 0};
     }
-    FILE_BASIC_INFORMATION info{};
-    if (!basic_info(h.get(), info)) return {Kind::kOther, 0, 0};
-    const uint32_t attributes = info.FileAttributes;
-    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return {Kind::kLink, 0, 0};
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return {Kind::kFolder, 0, attributes};
+    uint32_t attributes = 0;
+    const Kind kind = kind_of_handle(h.get(), &attributes);
+    if (kind != Kind::kFile) return {kind, 0, kind == Kind::kFolder ? attributes : 0};
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(h.get(), &size)) return {Kind::kOther, 0, 0};
     return {Kind::kFile, static_cast<uint64_t>(size.QuadPart), attributes};
@@ -235,7 +242,7 @@ bool move_file_below(const char* base, const char* from, const char* to) {
     bool missing = false;
     if (!open_below(base, from, DELETE | FILE_READ_ATTRIBUTES, FILE_NON_DIRECTORY_FILE, file,
                     missing) ||
-        is_reparse_point(file.get()) ||
+        kind_of_handle(file.get()) != Kind::kFile ||
         !open_parent_below(base, to, to_folder, to_name, missing)) {
         return false;
     }
@@ -344,8 +351,7 @@ NewFile create_file_below(const char* base, const char* relative) {
                             FILE_NON_DIRECTORY_FILE, made))) {
         return file;
     }
-    file.handle_ = reinterpret_cast<intptr_t>(made.get());
-    *made.receive() = nullptr;
+    file.handle_ = reinterpret_cast<intptr_t>(made.release());
     return file;
 }
 
@@ -354,7 +360,7 @@ int64_t read_file_below(const char* base, const char* relative, void* buffer, si
     bool missing = false;
     if (!open_below(base, relative, FILE_READ_DATA | FILE_READ_ATTRIBUTES, FILE_NON_DIRECTORY_FILE,
                     h, missing) ||
-        is_reparse_point(h.get())) {
+        kind_of_handle(h.get()) != Kind::kFile) {
         return -1;
     }
     size_t done = 0;
