@@ -76,6 +76,15 @@ private:
     bool header_problem_ = false;
 };
 
+// The box of a work folder that cannot be made or kept, captioned with its path.
+void work_folder_error(const TargetFolder& folder, ExtractionUser& user) {
+    char caption[kPathSize];
+    if (!join_checked(caption, sizeof caption, folder.base(), kSetupWorkFolder)) {
+        join_checked(caption, sizeof caption, folder.base(), "");
+    }
+    user.show_file_error(caption);
+}
+
 }  // namespace
 
 int32_t check_archive(File& setup_file, const char* setup_path, const char* target_folder,
@@ -93,22 +102,19 @@ int32_t install_archive(File& setup_file, TargetFolder& folder, const LanguageCh
     UndoJournal journal(folder);
     if (!journal.begin()) {
         // The work folder cannot be made: something of that name is in the way.
-        char caption[kPathSize];
-        if (!join_checked(caption, sizeof caption, folder.base(), kSetupWorkFolder)) {
-            join_checked(caption, sizeof caption, folder.base(), "");
-        }
-        user.show_file_error(caption);
+        work_folder_error(folder, user);
         return kExtractEntryFailed;
     }
     FileDestination destination(folder, journal, languages);
     const RunSetup setup{RunMode::kInstall, &destination, folder.base()};
     UserListener listener(user);
-    const int32_t result = run_archive_kept(setup_file, setup, listener, summary);
-    if (result == kExtractOk) {
-        journal.commit();
-    } else {
-        journal.undo();
+    int32_t result = run_archive_kept(setup_file, setup, listener, summary);
+    if (result == kExtractOk && !journal.commit()) {
+        // The run's success cannot be made to last: it is undone and said so.
+        work_folder_error(folder, user);
+        result = kExtractEntryFailed;
     }
+    if (result != kExtractOk) journal.undo();
     return result;
 }
 
@@ -122,9 +128,7 @@ int32_t extract_archive(ExtractionUser& user, const char* setup_path, char* targ
     // What a killed run left is put back before anything else.
     PlainTargetFolder folder(target_folder);
     if (recover_interrupted_run(folder) == Recovery::kFailed) {
-        char caption[kPathSize];
-        join_checked(caption, sizeof caption, target_folder, kSetupWorkFolder);
-        user.show_file_error(caption);
+        work_folder_error(folder, user);
         return kExtractEntryFailed;
     }
     // One open file for the check and the installation: nobody may change it meanwhile.

@@ -69,6 +69,16 @@ bool replay(TargetFolder& folder) {
     }
     // "C" is the last line of a run that succeeded: nothing is written after it.
     const bool succeeded = whole >= 2 && text[whole - 2] == 'C' && (whole == 2 || text[whole - 3] == '\0');
+    // Every line is judged before any is acted on: a journal that is not one this
+    // installer wrote changes nothing at all.
+    for (size_t begin = 0; begin < whole; begin += std::strlen(text + begin) + 1) {
+        const char kind = text[begin];
+        const char* name = text + begin + 1;
+        const bool mark = kind == 'C' && *name == '\0' && begin + 2 == whole;
+        if (!mark && (std::strchr("DFNS", kind) == nullptr || kind == '\0' || !acceptable_name(name))) {
+            return false;
+        }
+    }
 
     bool ok = true;
     bool skip = false;  // an N line cancels the D or F line before it
@@ -79,10 +89,7 @@ bool replay(TargetFolder& folder) {
         end = begin;
         const char kind = text[begin];
         const char* name = text + begin + 1;
-        if (kind == 'C' && *name == '\0') continue;
-        if (std::strchr("DFNS", kind) == nullptr || !acceptable_name(name)) {
-            return false;  // not a journal this installer wrote
-        }
+        if (kind == 'C') continue;
         if (kind == 'N' || skip) {
             skip = kind == 'N';
             continue;
@@ -128,14 +135,15 @@ bool UndoJournal::begin() {
     return true;
 }
 
-bool UndoJournal::append(char kind, const char* relative) {
+bool UndoJournal::append(char kind, const char* relative, bool must_reach_disk) {
     char line[kPathSize + 2] = {kind};
     if (!append_checked(line, relative, sizeof line) || !append_checked(line, "\n", sizeof line)) {
         return false;
     }
     const size_t length = std::strlen(line);
     // On the disk before the change it announces: a power loss may come next.
-    return folder_.write(journal_, line, length) == length && folder_.flush(journal_);
+    if (folder_.write(journal_, line, length) != length) return false;
+    return folder_.flush(journal_) || !must_reach_disk;
 }
 
 bool UndoJournal::note_folder(const char* relative) { return append('D', relative); }
@@ -151,10 +159,15 @@ bool UndoJournal::move_aside(const char* relative) {
     return folder_.move_file(relative, saved);
 }
 
-void UndoJournal::commit() {
-    if (!append('C', "")) return;  // the next run finds the work folder and undoes the run
+bool UndoJournal::commit() {
+    // Without the mark a next run would take this one for a killed one and undo it. Once
+    // the line is written whole the run has succeeded, whatever forcing it to the disk
+    // says: only a power loss before it reaches the disk could still have it undone,
+    // which leaves the previous installation whole.
+    if (!append('C', "", false)) return false;
     journal_.close();
     replay(folder_);
+    return true;
 }
 
 bool UndoJournal::undo() {

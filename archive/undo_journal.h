@@ -39,15 +39,16 @@ public:
     // Moves the plain file at `relative` into the work folder, noted first; false when it
     // cannot be moved or noted (nothing moved then).
     bool move_aside(const char* relative);
-    // The run succeeded: deletes what was moved aside, the journal and the work folder.
-    // What cannot be deleted now, the next run deletes.
-    void commit();
+    // The run succeeded: marks it so, then deletes what was moved aside, the journal and
+    // the work folder; what cannot be deleted now, the next run deletes. False, nothing
+    // deleted, when the mark cannot be written: the run must then be undone.
+    bool commit();
     // The run failed: puts the folder back. False when not everything could be; the work
     // folder then stays, for the next run to try again.
     bool undo();
 
 private:
-    bool append(char kind, const char* relative);
+    bool append(char kind, const char* relative, bool must_reach_disk = true);
 
     TargetFolder& folder_;
     platform::NewFile journal_;
