@@ -47,7 +47,7 @@ InstallOutcome run_install(const InstallRequest& request, const char* setup_path
             user.show_path_error(request.folder);
             return outcome(kInstallBadFolder);
         }
-        user.show_folder(target);
+        if (std::strcmp(target, request.folder) != 0) user.show_folder(target);
     }
     // The folder with its backslash, as the extraction joins names to it.
     char base[kPathSize];
