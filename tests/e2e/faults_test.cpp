@@ -1,20 +1,22 @@
-// Real faults on an English system: a full disk, a folder typed without its drive, setup
-// files that are empty or cut short, a folder too long for the archive's own names, and an
-// installation ended by force half-way. Each scenario looks at what the user sees (the boxes,
-// their texts and captions) and at what is left (the files, the records).
+// Real faults on an English system: a full disk, a file held open by another program, a
+// folder typed without its drive, setup files that are empty or cut short, a folder too long
+// for the archive's own names, and an installation ended by force half-way. Each scenario
+// looks at what the user sees (the boxes, their texts and captions) and at what is left
+// (the files, the records): a failed installation leaves the folder as it was.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
 #include "tests/e2e/archive_layout.h"
 #include "tests/e2e/scenario.h"
+#include "tests/support/folder_snapshot.h"
 
 namespace qarn::e2e {
 namespace {
 
 constexpr char kFileError[] = "Cannot install file.";
 constexpr char kPathError[] = "Cannot create path.";
-constexpr uint64_t kPage = 4096;
+constexpr char kNoRoom[] = "There is not enough free space for the installation: it needs ";
 
 // The setup file that carries the large product (40 MB, first entry 32 MB, two names of
 // more than 50 characters), and that product.
@@ -29,18 +31,23 @@ std::vector<std::string> file_names(const ArchiveLayout& layout) {
     return names;
 }
 
-// The names before index `n`, and the names from it on.
-std::vector<std::string> first(const std::vector<std::string>& names, size_t n) {
-    return {names.begin(), names.begin() + static_cast<std::ptrdiff_t>(n)};
-}
-std::vector<std::string> from(const std::vector<std::string>& names, size_t n) {
-    return {names.begin() + static_cast<std::ptrdiff_t>(n), names.end()};
-}
-
 // The box that comes after OK; it is expected to be there.
 MessageBoxSeen box_after_ok(SetupRun& run) {
     run.click(kOk);
     return run.wait_for_message_box();
+}
+
+// A previous installation of other contents: files of the product's names with other
+// bytes, a file of a language, one the new version does not have, a read-only one of the
+// user's.
+void write_previous_installation(const std::string& folder) {
+    make_folder(folder + "\\Help");
+    write_text(folder + "\\QARN.exe", "the program of an earlier version");
+    write_text(folder + "\\QARN_US.CHM", "english help of an earlier version");
+    write_text(folder + "\\DROPPED.TXT", "a file the new version does not have");
+    write_text(folder + "\\Help\\old.txt", "in a folder of its own");
+    write_text(folder + "\\NOTES.TXT", "the user's notes, read-only");
+    SetFileAttributesA((folder + "\\NOTES.TXT").c_str(), FILE_ATTRIBUTE_READONLY);
 }
 
 // The layout of the demo setup file's archive, from which damaged copies are made.
@@ -55,8 +62,9 @@ using Faults = Scenario;
 // --- A full disk -------------------------------------------------------------------------
 
 // Drive E: is a tmpfs of its own (run_e2e.sh mounts it as root), sized so that the demo
-// product fills it exactly before one of the small files that end the archive.
-TEST_F(Faults, AFullDriveStopsTheInstallationWithTheFileErrorAndLeavesNoFileThatDiffers) {
+// product does not fit: it would fill it before one of the small files that end the
+// archive.
+TEST_F(Faults, AFullDriveIsFoundBeforeAnythingIsWrittenAndChangesNothing) {
     const char* drive = std::getenv("QARN_E2E_FULL_DRIVE");
     if (drive == nullptr || *drive == '\0') {
         const char* why = std::getenv("QARN_E2E_FULL_DRIVE_REFUSED");
@@ -73,30 +81,47 @@ TEST_F(Faults, AFullDriveStopsTheInstallationWithTheFileErrorAndLeavesNoFileThat
     const std::string root = std::string(drive) + "\\";
     const std::string folder = root + "QARN";
 
-    // Where the disk must fill: the first file that finds too few free pages, in archive
-    // order. It must be a small one, after larger ones.
+    // Over a previous installation that fits, the demo product does not: the room is
+    // judged before anything is written, and the box says what is needed.
+    write_previous_installation(folder);
+    const test::FolderSnapshot before = test::snapshot(folder);
     ULARGE_INTEGER free_bytes{};
     ASSERT_TRUE(GetDiskFreeSpaceExA(root.c_str(), &free_bytes, nullptr, nullptr)) << root;
-    const ArchiveLayout layout = demo_layout();
-    const std::vector<std::string> names = file_names(layout);
-    uint64_t pages_left = free_bytes.QuadPart / kPage;
-    size_t fills_at = names.size();
-    for (size_t i = 0; i < names.size(); ++i) {
-        const uint64_t size = file_bytes(product_dir() + "\\" + names[i]).size();
-        const uint64_t pages = (size + kPage - 1) / kPage;
-        if (pages > pages_left) {
-            fills_at = i;
-            break;
-        }
-        pages_left -= pages;
-    }
-    ASSERT_LT(fills_at, names.size()) << "the drive holds the whole product: "
-                                      << free_bytes.QuadPart << " bytes free";
-    ASSERT_GT(fills_at, 0u);
-    const std::string failing = names[fills_at];
-    ASSERT_LT(file_bytes(product_dir() + "\\" + failing).size(), kPage) << failing;
-    std::printf("  %llu bytes free on %s; the disk fills at %s\n",
-                static_cast<unsigned long long>(free_bytes.QuadPart), drive, failing.c_str());
+    std::printf("  %llu bytes free on %s\n", static_cast<unsigned long long>(free_bytes.QuadPart),
+                drive);
+
+    SetupRun run;
+    ASSERT_TRUE(run.start());
+    run.type(kFolder, folder);
+    const MessageBoxSeen box = box_after_ok(run);
+    ASSERT_NE(box.window, nullptr) << "no box after OK";
+    EXPECT_EQ(box.text.rfind(kNoRoom, 0), 0u) << box.text;
+    EXPECT_NE(box.text.find(" free."), std::string::npos) << box.text;
+    EXPECT_EQ(box.caption, folder);
+    EXPECT_TRUE(box.error_icon);
+    SetupRun::close_message_box(box);
+    // No success message follows; the dialog stays, the shortcut boxes in their place.
+    EXPECT_TRUE(run.still_waiting_after(1000));
+    EXPECT_TRUE(run.visible(kStartMenu));
+    EXPECT_EQ(test::snapshot(folder), before) << test::snapshot_difference(test::snapshot(folder), before);
+    EXPECT_EQ(recorded_dir(), "<missing>");
+    run.click(kExit);
+    EXPECT_EQ(run.wait_for_exit(), 0);
+}
+
+// --- A file held open by another program --------------------------------------------------
+
+// The program of the previous installation is open, without sharing, in another program
+// (the driver): it cannot be replaced, the installation fails naming it, and what it had
+// done before is undone: the folder is as it was.
+TEST_F(Faults, AFileHeldOpenByAnotherProgramFailsTheRunAndChangesNothing) {
+    const std::string folder = kScratch + "\\Held";
+    write_previous_installation(folder);
+    const test::FolderSnapshot before = test::snapshot(folder);
+    const std::string held = folder + "\\QARN.exe";
+    const HANDLE holder = CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
 
     SetupRun run;
     ASSERT_TRUE(run.start());
@@ -104,22 +129,20 @@ TEST_F(Faults, AFullDriveStopsTheInstallationWithTheFileErrorAndLeavesNoFileThat
     const MessageBoxSeen box = box_after_ok(run);
     ASSERT_NE(box.window, nullptr) << "no box after OK";
     EXPECT_EQ(box.text, kFileError);
-    EXPECT_EQ(box.caption, failing);
+    EXPECT_EQ(box.caption, held);
     EXPECT_TRUE(box.error_icon);
     SetupRun::close_message_box(box);
-    // No success message follows; the dialog stays.
     EXPECT_TRUE(run.still_waiting_after(1000));
+    CloseHandle(holder);
+    EXPECT_EQ(test::snapshot(folder), before) << test::snapshot_difference(test::snapshot(folder), before);
+    // The folder was recorded before the extraction, as always.
+    EXPECT_EQ(recorded_dir(), folder);
 
-    // The files before it are whole; it and the ones after it are not there at all.
-    expect_installed(folder, first(names, fills_at));
-    expect_absent(folder, from(names, fills_at));
-    // And nothing else is there that differs from the product.
-    for (const std::string& name : folder_entries(folder)) {
-        EXPECT_TRUE(file_bytes(folder + "\\" + name) == file_bytes(product_dir() + "\\" + name))
-            << name << " differs from the product";
-    }
-    run.click(kExit);
-    EXPECT_EQ(run.wait_for_exit(), 0);
+    // Released, the same dialog installs: OK repeats the whole installation.
+    install_and_expect_success(run);
+    expect_installed(folder, product_files());
+    const std::string dropped = "a file the new version does not have";
+    EXPECT_EQ(file_bytes(folder + "\\DROPPED.TXT"), std::vector<uint8_t>(dropped.begin(), dropped.end()));
 }
 
 // --- A folder typed without its drive ----------------------------------------------------
@@ -174,7 +197,9 @@ TEST_F(Faults, ASetupFileWhoseArchiveHoldsNoEntriesShowsTheFileErrorCaptionedWit
     EXPECT_EQ(run.wait_for_exit(), 0);
 }
 
-TEST_F(Faults, ASetupFileCutShortInAnEntrysDataNamesThatEntry) {
+// A download broken off: the check before anything is written finds the setup file cut
+// short, names the file, and nothing is installed, the entries before the cut included.
+TEST_F(Faults, ASetupFileCutShortInstallsNothingAndNamesItself) {
     const std::vector<uint8_t> good = file_bytes(setup_exe());
     const ArchiveLayout layout = demo_layout();
     ASSERT_TRUE(layout.found);
@@ -199,14 +224,12 @@ TEST_F(Faults, ASetupFileCutShortInAnEntrysDataNamesThatEntry) {
     const MessageBoxSeen box = box_after_ok(run);
     ASSERT_NE(box.window, nullptr) << "OK gave no box";
     EXPECT_EQ(box.text, kFileError);
-    EXPECT_EQ(box.caption, cut_entry.name);
+    EXPECT_EQ(box.caption, cut);
     EXPECT_TRUE(box.error_icon);
     SetupRun::close_message_box(box);
     EXPECT_TRUE(run.still_waiting_after(1000));  // no success message; the dialog stays
-
-    // The entries before it are installed whole; it is not left behind in part.
-    expect_installed(folder, first(names, middle));
-    expect_absent(folder, {cut_entry.name});
+    EXPECT_FALSE(exists(folder));
+    EXPECT_EQ(recorded_dir(), "<missing>");
     run.click(kExit);
     EXPECT_EQ(run.wait_for_exit(), 0);
 }
@@ -247,13 +270,19 @@ TEST_F(Faults, AFolderTooLongForAnEntryNameIsRefusedBeforeItIsCreatedOrRecorded)
     expect_installed(folder, product_files());
 }
 
-TEST_F(Faults, AnInstallationEndedByForceIsCompletedByTheNextRun) {
+// Ended by force half-way over a previous installation: the run leaves its work folder,
+// and the next one puts the previous installation back before anything else, then
+// installs. What the previous installation had and the new one does not write is there as
+// it was; every file of the new one is whole.
+TEST_F(Faults, AnInstallationEndedByForceIsPutBackAndCompletedByTheNextRun) {
     const std::string large = large_setup_exe();
     const std::string product = large_product_dir();
     ASSERT_FALSE(large.empty()) << "QARN_E2E_LARGE_SETUP is not set";
     const std::vector<std::string> names = folder_entries(product);
     ASSERT_FALSE(names.empty()) << product;
     const std::string folder = kScratch + "\\Large";
+    write_previous_installation(folder);
+    const test::FolderSnapshot before = test::snapshot(folder);
 
     // First run: ended while the status line names an entry.
     {
@@ -274,28 +303,29 @@ TEST_F(Faults, AnInstallationEndedByForceIsCompletedByTheNextRun) {
             << "the status line showed nothing";
         ASSERT_FALSE(box) << "a box came before the installation could be ended (status line: \""
                           << shown << "\")";
-        // At once: the whole installation takes well under a second under Wine, most of it
-        // in the first entry.
         ASSERT_TRUE(run.kill());
         std::printf("  ended %llu ms after OK, the status line showing %s\n",
                     static_cast<unsigned long long>(GetTickCount64() - pressed), shown.c_str());
         EXPECT_NE(std::find(names.begin(), names.end(), shown), names.end()) << shown;
     }
-    // What it left is not the product: a file is missing or short.
-    size_t whole = 0;
-    for (const std::string& name : names) {
-        if (file_bytes(folder + "\\" + name) == file_bytes(product + "\\" + name)) ++whole;
-    }
-    EXPECT_LT(whole, names.size()) << "the first run was not interrupted";
+    // What it left: the work folder with its journal, the installation half made.
+    EXPECT_TRUE(is_folder(folder + "\\QARN.UNDO")) << "no work folder after the kill";
     EXPECT_EQ(recorded_dir(), folder);
 
-    // Second run: the folder is proposed again, and the installation completes.
+    // Second run: the folder is proposed again; the previous installation is put back,
+    // then the new one completes.
     SetupRun again;
     ASSERT_TRUE(again.start(large, ""));
     EXPECT_EQ(again.text(kFolder), folder);
     install_and_expect_success(again);
-    EXPECT_EQ(folder_entries(folder), names);
+    EXPECT_FALSE(exists(folder + "\\QARN.UNDO"));
     expect_installed_from(product, folder, names);
+    for (const auto& [name, item] : before) {
+        if (std::find(names.begin(), names.end(), name) != names.end()) continue;
+        const test::FolderSnapshot now = test::snapshot(folder);
+        ASSERT_EQ(now.count(name), 1u) << name << " of the previous installation is gone";
+        EXPECT_TRUE(now.at(name) == item) << name << " of the previous installation changed";
+    }
 }
 
 }  // namespace
