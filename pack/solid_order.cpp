@@ -1,0 +1,163 @@
+#include "pack/solid_order.h"
+
+#include <algorithm>
+#include <deque>
+#include <new>
+
+#include "unpack/rar20_format.h"
+
+namespace qarn {
+namespace {
+
+// A sample found in more files than this tells little about which of them belong together
+// (zero padding, a runtime's common code) and would cost time on every file it enters.
+constexpr uint32_t kMaxSharing = 256;
+// Fewer covered samples than this (about half a kilobyte of content) is chance.
+constexpr uint32_t kMinCover = 8;
+// The choice looks at every file left, each time: beyond this many files that takes too
+// long, and the files keep the default order.
+constexpr size_t kMaxFiles = 50000;
+
+// The samples that tie files together, numbered: which files' first megabytes hold each
+// (`heads`, by sample), and which samples each file's last megabyte holds (`tails`).
+struct SharedSamples {
+    std::vector<uint32_t> head_start;  // by sample: where its files begin in head_files
+    std::vector<uint32_t> head_files;
+    std::vector<std::vector<uint32_t>> tails;  // by file: its samples
+};
+
+SharedSamples number_samples(const std::vector<const ContentSketch*>& files) {
+    struct Entry {
+        uint64_t hash;
+        uint32_t file;
+        uint8_t parts;  // 1: in the head, 2: in the tail
+    };
+    std::vector<Entry> entries;
+    for (uint32_t f = 0; f < files.size(); ++f) {
+        const std::vector<uint64_t>& head = files[f]->head;
+        const std::vector<uint64_t>& tail = files[f]->tail;
+        size_t h = 0;
+        size_t t = 0;
+        while (h < head.size() || t < tail.size()) {
+            if (t == tail.size() || (h < head.size() && head[h] < tail[t])) {
+                entries.push_back({head[h++], f, 1});
+            } else if (h == head.size() || tail[t] < head[h]) {
+                entries.push_back({tail[t++], f, 2});
+            } else {
+                entries.push_back({head[h++], f, 3});
+                ++t;
+            }
+        }
+    }
+    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+        return a.hash != b.hash ? a.hash < b.hash : a.file < b.file;
+    });
+    SharedSamples s;
+    s.tails.resize(files.size());
+    s.head_start.push_back(0);
+    for (size_t i = 0; i < entries.size();) {
+        size_t end = i + 1;
+        while (end < entries.size() && entries[end].hash == entries[i].hash) ++end;
+        if (end - i >= 2 && end - i <= kMaxSharing) {
+            const auto id = static_cast<uint32_t>(s.head_start.size() - 1);
+            for (size_t k = i; k < end; ++k) {
+                if (entries[k].parts & 1) s.head_files.push_back(entries[k].file);
+                if (entries[k].parts & 2) s.tails[entries[k].file].push_back(id);
+            }
+            s.head_start.push_back(static_cast<uint32_t>(s.head_files.size()));
+        }
+        i = end;
+    }
+    return s;
+}
+
+// The files the window still reaches, and for every file left how many samples of its
+// head those files' tails hold.
+class Window {
+public:
+    Window(const SharedSamples& s, const std::vector<const ContentSketch*>& files)
+        : s_(s), files_(files), present_(s.head_start.size() - 1, 0), cover_(files.size(), 0) {}
+
+    void enter(uint32_t f) {
+        for (const uint32_t id : s_.tails[f]) {
+            if (present_[id]++ == 0) change(id, 1);
+        }
+        in_.push_back(f);
+        bytes_ += files_[f]->size;
+        // A file whose end lies a window or more back is out of every match's reach.
+        while (bytes_ - files_[in_.front()]->size >= kWindowSize) {
+            const uint32_t out = in_.front();
+            in_.pop_front();
+            bytes_ -= files_[out]->size;
+            for (const uint32_t id : s_.tails[out]) {
+                if (--present_[id] == 0) change(id, -1);
+            }
+        }
+    }
+    uint32_t cover(uint32_t f) const { return cover_[f]; }
+
+private:
+    void change(uint32_t id, int by) {
+        for (uint32_t k = s_.head_start[id]; k < s_.head_start[id + 1]; ++k) {
+            cover_[s_.head_files[k]] += static_cast<uint32_t>(by);
+        }
+    }
+
+    const SharedSamples& s_;
+    const std::vector<const ContentSketch*>& files_;
+    std::vector<uint32_t> present_;  // by sample: files in the window whose tail holds it
+    std::vector<uint32_t> cover_;    // by file
+    std::deque<uint32_t> in_;
+    uint64_t bytes_ = 0;
+};
+
+}  // namespace
+
+bool content_order(const std::vector<const ContentSketch*>& files, std::vector<uint32_t>& order) {
+    try {
+        order.clear();
+        // The default order: by kind, then as given.
+        std::vector<uint32_t> fallback(files.size());
+        for (uint32_t f = 0; f < files.size(); ++f) fallback[f] = f;
+        std::stable_sort(fallback.begin(), fallback.end(), [&](uint32_t a, uint32_t b) {
+            return files[a]->kind < files[b]->kind;
+        });
+        if (files.size() > kMaxFiles) {
+            order = fallback;
+            return true;
+        }
+        std::vector<uint32_t> rank(files.size());
+        for (uint32_t r = 0; r < fallback.size(); ++r) rank[fallback[r]] = r;
+
+        const SharedSamples shared = number_samples(files);
+        Window window(shared, files);
+        std::vector<bool> placed(files.size(), false);
+        std::vector<uint32_t> left = fallback;  // unplaced, in the default order
+        size_t next_default = 0;
+        while (!left.empty()) {
+            uint32_t best = UINT32_MAX;
+            uint32_t best_cover = kMinCover - 1;
+            for (const uint32_t f : left) {
+                const uint32_t c = window.cover(f);
+                if (c > best_cover || (c == best_cover && best != UINT32_MAX && rank[f] < rank[best])) {
+                    best = f;
+                    best_cover = c;
+                }
+            }
+            if (best == UINT32_MAX) {
+                while (placed[fallback[next_default]]) ++next_default;
+                best = fallback[next_default];
+            }
+            placed[best] = true;
+            left.erase(std::find(left.begin(), left.end(), best));
+            order.push_back(best);
+            window.enter(best);
+        }
+        return true;
+    } catch (const std::bad_alloc&) {
+        order.clear();
+        return false;
+    }
+}
+
+}  // namespace qarn
