@@ -11,6 +11,7 @@
 #include "archive/checksum.h"
 #include "archive/planned_destination.h"
 #include "pack/archive_writer.h"
+#include "tools/content_order.h"
 #include "tools/file_streams.h"
 #include "tools/product_folder.h"
 #include "tools/uninstall_list_entry.h"
@@ -163,6 +164,11 @@ StepError plan_entries(const BuildRequest& request, FolderScan& scan, UninstallL
     if (scan.files.empty()) return input_error(request.folder.string() + ": no files to pack");
     for (const ProductFile& f : scan.files) result.input_bytes += f.size;
     result.entries = scan.files.size();
+    // Before the uninstall list is made: it names the entries in archive order.
+    if (request.order.value_or(settings_for_level(request.level).order) == SolidOrder::kContent) {
+        const std::string problem = order_by_content(scan.files);
+        if (!problem.empty()) return input_error(problem);
+    }
     if (!request.uninstall_list.empty()) {
         std::string problem;
         list = make_uninstall_list_entry(request.uninstall_list, scan.files, problem);
@@ -273,7 +279,8 @@ bool build_setup(const BuildRequest& request, BuildProgress* progress, BuildResu
         return false;
     };
     if (request.level < kMinLevel || request.level > kMaxLevel) {
-        return failed(input_error("the level must be 1 to 6"));
+        return failed(input_error("the level must be " + std::to_string(kMinLevel) + " to " +
+                                  std::to_string(kMaxLevel)));
     }
 
     std::vector<uint8_t> stub;

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "pack/solid_order.h"
+
 namespace qarn::tools {
 
 // The archive's marker must lie where the installer's scan finds it: from file offset 7
@@ -27,6 +29,8 @@ struct BuildRequest {
     int level;
     // Not empty: the uninstall list under this name, added as the last entry.
     std::string uninstall_list = {};
+    // The files' order in the solid stream; without it, the level's (pack/level_settings.h).
+    std::optional<SolidOrder> order = std::nullopt;
 };
 
 class BuildProgress {
