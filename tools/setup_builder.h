@@ -56,8 +56,9 @@ struct BuildResult {
     double seconds = 0;
 };
 
-// Checks a stub's bytes: the size the scan allows, and no marker-like bytes where the scan
-// would stop before the archive appended at the stub's end. Empty when fine.
+// Checks a stub's size against what the scan allows; empty when fine. Whether the scan finds
+// the archive behind it (no marker-like bytes where it would stop before) is asked of the
+// installer's own scan, once the stub and the archive's first headers are written.
 std::string check_stub(const std::vector<uint8_t>& stub);
 
 bool build_setup(const BuildRequest& request, BuildProgress* progress, BuildResult& result);
