@@ -82,7 +82,7 @@ TEST_P(ArchiveAtEveryLevel, TheSameInputGivesTheSameBytes) {
     EXPECT_EQ(write_archive(sample_folder(), level), write_archive(sample_folder(), level));
 }
 
-INSTANTIATE_TEST_SUITE_P(Levels, ArchiveAtEveryLevel, ::testing::Range(1, 6));
+INSTANTIATE_TEST_SUITE_P(Levels, ArchiveAtEveryLevel, ::testing::Range(kMinLevel, kMaxLevel + 1));
 
 TEST(ArchiveWriter, ArchiveBehindAnImageIsFoundByTheScan) {
     Bytes image = random_bytes(70000, 3);
@@ -206,7 +206,7 @@ TEST(ArchiveWriter, AFullDiskIsAWriteError) {
 }
 
 TEST(ArchiveWriter, CompressionStaysWellUnder256MBAtEveryLevel) {
-    for (int level = 1; level <= 5; ++level) {
+    for (int level = kMinLevel; level <= kMaxLevel; ++level) {
         Rar20Encoder encoder;
         ASSERT_EQ(encoder.init(level), PackStatus::kOk);
         EXPECT_LT(encoder.memory_bytes(), 64u << 20) << "level " << level;
