@@ -139,7 +139,8 @@ bool content_order(const std::vector<const ContentSketch*>& files, std::vector<u
             uint32_t best_cover = kMinCover - 1;
             for (const uint32_t f : left) {
                 const uint32_t c = window.cover(f);
-                if (c > best_cover || (c == best_cover && best != UINT32_MAX && rank[f] < rank[best])) {
+                const bool earlier = best != UINT32_MAX && rank[f] < rank[best];
+                if (c > best_cover || (c == best_cover && earlier)) {
                     best = f;
                     best_cover = c;
                 }

@@ -15,12 +15,13 @@ std::string order_by_content(std::vector<ProductFile>& files) {
         std::ifstream in(files[i].path, std::ios::binary);
         if (!in.is_open()) return files[i].name + ": cannot read the file";
         bool fed = true;
-        while (in.read(piece.data(), static_cast<std::streamsize>(piece.size())) || in.gcount() > 0) {
+        while (fed && (in.read(piece.data(), static_cast<std::streamsize>(piece.size())) ||
+                       in.gcount() > 0)) {
             fed = sketcher.add(reinterpret_cast<const uint8_t*>(piece.data()),
-                               static_cast<size_t>(in.gcount())) &&
-                  fed;
+                               static_cast<size_t>(in.gcount()));
         }
         if (in.bad()) return files[i].name + ": cannot read the file";
+        // finish() also readies the sketcher for the next file, so it runs either way.
         if (!sketcher.finish(sketches[i]) || !fed) return "out of memory choosing the order";
         refs.push_back(&sketches[i]);
     }
