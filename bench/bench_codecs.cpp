@@ -75,7 +75,9 @@ bool stream_order(const std::vector<CorpusFile>& files, SolidOrder order,
     }
     std::vector<ContentSketch> sketches(files.size());
     std::vector<const ContentSketch*> refs;
-    ContentSketcher sketcher;
+    uint64_t total = 0;
+    for (const CorpusFile& f : files) total += f.data.size();
+    ContentSketcher sketcher(sample_bits_for(total));
     for (size_t i = 0; i < files.size(); ++i) {
         if (!sketcher.add(files[i].data.data(), files[i].data.size()) ||
             !sketcher.finish(sketches[i])) {

@@ -18,10 +18,13 @@ constexpr uint64_t kBaseTo16 = [] {
     for (int i = 0; i < 16; ++i) p *= kBase;
     return p;
 }();
-// The sample test looks at the top bits of the hash spread by a multiplication: one
-// position in 64 passes, and which ones depends on all 16 bytes.
+// The sample test looks at the top bits of the hash spread by a multiplication: which
+// positions pass depends on all 16 bytes.
 constexpr uint64_t kSpread = 0x9E3779B97F4A7C15u;
-constexpr unsigned kSampleShift = 64 - 6;
+constexpr unsigned kDenseBits = 6;
+constexpr uint64_t kDenseTotal = 64u << 20;
+constexpr uint64_t kWindow = ContentSketch::kSketchWindow;
+static_assert(kWindow == kWindowSize);
 
 void sorted_unique(std::vector<uint64_t>& v) {
     std::sort(v.begin(), v.end());
@@ -39,7 +42,13 @@ bool mostly_text(const uint8_t* data, size_t size) {
 
 }  // namespace
 
-ContentSketcher::ContentSketcher() = default;
+unsigned sample_bits_for(uint64_t total_bytes) {
+    unsigned bits = kDenseBits;
+    while (bits < 20 && total_bytes > (kDenseTotal << (bits - kDenseBits))) ++bits;
+    return bits;
+}
+
+ContentSketcher::ContentSketcher(unsigned sample_bits) : sample_shift_(64 - sample_bits) {}
 
 FileKind file_kind(const uint8_t* data, size_t size) {
     auto starts = [&](const char* magic, size_t n) {
@@ -75,8 +84,11 @@ bool ContentSketcher::add(const uint8_t* data, size_t size) {
             hash_ = hash_ * kBase + in - slot * kBaseTo16;
             slot = in;
             ++offset_;
-            if (offset_ >= 16 && (hash_ * kSpread) >> kSampleShift == 0) {
-                samples_.push_back({offset_ - 16, hash_});
+            if (offset_ >= 16 && (hash_ * kSpread) >> sample_shift_ == 0) {
+                const uint64_t at = offset_ - 16;
+                if (at < kWindow) head_.push_back(hash_);
+                recent_.push_back({at, hash_});
+                while (recent_.front().offset + kWindow < at) recent_.pop_front();
             }
         }
     } catch (const std::bad_alloc&) {
@@ -91,16 +103,19 @@ bool ContentSketcher::finish(ContentSketch& out) {
     out.kind = file_kind(first_, std::min<uint64_t>(offset_, sizeof first_));
     out.size = offset_;
     try {
-        for (const Sample& s : samples_) {
-            if (s.offset < kWindowSize) out.head.push_back(s.hash);
-            if (s.offset + kWindowSize >= offset_) out.tail.push_back(s.hash);
-        }
+        out.head = std::move(head_);
         sorted_unique(out.head);
-        sorted_unique(out.tail);
+        if (offset_ > kWindow) {
+            for (const Sample& s : recent_) {
+                if (s.offset + kWindow >= offset_) out.tail.push_back(s.hash);
+            }
+            sorted_unique(out.tail);
+        }
     } catch (const std::bad_alloc&) {
         ok = false;
     }
-    samples_.clear();
+    head_ = {};
+    recent_.clear();
     hash_ = 0;
     offset_ = 0;
     failed_ = false;

@@ -6,10 +6,13 @@
 //
 // A match can only reach a megabyte back, so a file larger than that is two fingerprints:
 // its first megabyte, which the files before it can help, and its last, which helps the
-// files after it.
+// files after it. Whatever the files' sizes, a sketch holds at most two megabytes' samples,
+// and the sampling thins out for large products (sample_bits_for), so that all the
+// sketches of a product take some 8 MB at most.
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <vector>
 
 namespace qarn {
@@ -29,13 +32,21 @@ struct ContentSketch {
     FileKind kind = FileKind::kOther;
     uint64_t size = 0;
     std::vector<uint64_t> head;  // samples in the first window's worth, sorted, unique
-    std::vector<uint64_t> tail;  // samples in the last window's worth, sorted, unique
+    // Samples in the last window's worth, sorted, unique; for a file of one window or less,
+    // the head is its tail too and this stays empty.
+    std::vector<uint64_t> tail;
+    const std::vector<uint64_t>& last() const { return size <= kSketchWindow ? head : tail; }
+
+    static constexpr uint64_t kSketchWindow = 1u << 20;  // the decoder's window
 };
 
-// Takes a file's bytes piece by piece. Memory: 16 bytes per sample, about one per 64 bytes.
+// One position in 2^bits is sampled: 64 up to 64 MB of input in all, thinner beyond.
+unsigned sample_bits_for(uint64_t total_bytes);
+
+// Takes a file's bytes piece by piece.
 class ContentSketcher {
 public:
-    ContentSketcher();
+    explicit ContentSketcher(unsigned sample_bits);
     // False when memory ran out (the sketch is then of no use).
     bool add(const uint8_t* data, size_t size);
     // The sketch of everything added; the sketcher starts over for the next file.
@@ -46,12 +57,14 @@ private:
         uint64_t offset;
         uint64_t hash;
     };
+    unsigned sample_shift_;
     uint8_t ring_[16] = {};
     uint8_t first_[512] = {};
     uint64_t hash_ = 0;
     uint64_t offset_ = 0;
     bool failed_ = false;
-    std::vector<Sample> samples_;
+    std::vector<uint64_t> head_;
+    std::deque<Sample> recent_;  // the samples of the last window's worth read
 };
 
 // The kind of a file whose first `size` bytes (up to 512 of them) are `data`.

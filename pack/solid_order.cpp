@@ -15,7 +15,7 @@ constexpr uint32_t kMaxSharing = 256;
 // Fewer covered samples than this (about half a kilobyte of content) is chance.
 constexpr uint32_t kMinCover = 8;
 // The choice looks at every file left, each time: beyond this many files that takes too
-// long, and the files keep the default order.
+// long, and the files keep the default order. (Files are numbered in 24 bits below.)
 constexpr size_t kMaxFiles = 50000;
 
 // The samples that tie files together, numbered: which files' first megabytes hold each
@@ -27,42 +27,43 @@ struct SharedSamples {
 };
 
 SharedSamples number_samples(const std::vector<const ContentSketch*>& files) {
-    struct Entry {
-        uint64_t hash;
-        uint32_t file;
-        uint8_t parts;  // 1: in the head, 2: in the tail
-    };
-    std::vector<Entry> entries;
-    for (uint32_t f = 0; f < files.size(); ++f) {
+    // One word per sample of a file: the hash's top 38 bits, whether the sample lies in the
+    // file's head (bit 24) and in its tail (bit 25), and the file (24 bits). Sorted, the
+    // words of one sample lie together; samples whose top bits agree are taken for one,
+    // which among a few million of them hardly ever happens and costs a little accuracy.
+    constexpr uint64_t kHead = 1u << 24;
+    constexpr uint64_t kTail = 1u << 25;
+    constexpr uint64_t kHashMask = ~uint64_t{0} << 26;
+    std::vector<uint64_t> words;
+    for (uint64_t f = 0; f < files.size(); ++f) {
         const std::vector<uint64_t>& head = files[f]->head;
-        const std::vector<uint64_t>& tail = files[f]->tail;
+        const std::vector<uint64_t>& tail = files[f]->last();
         size_t h = 0;
         size_t t = 0;
         while (h < head.size() || t < tail.size()) {
             if (t == tail.size() || (h < head.size() && head[h] < tail[t])) {
-                entries.push_back({head[h++], f, 1});
+                words.push_back((head[h++] & kHashMask) | kHead | f);
             } else if (h == head.size() || tail[t] < head[h]) {
-                entries.push_back({tail[t++], f, 2});
+                words.push_back((tail[t++] & kHashMask) | kTail | f);
             } else {
-                entries.push_back({head[h++], f, 3});
+                words.push_back((head[h++] & kHashMask) | kHead | kTail | f);
                 ++t;
             }
         }
     }
-    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
-        return a.hash != b.hash ? a.hash < b.hash : a.file < b.file;
-    });
+    std::sort(words.begin(), words.end());
     SharedSamples s;
     s.tails.resize(files.size());
     s.head_start.push_back(0);
-    for (size_t i = 0; i < entries.size();) {
+    for (size_t i = 0; i < words.size();) {
         size_t end = i + 1;
-        while (end < entries.size() && entries[end].hash == entries[i].hash) ++end;
+        while (end < words.size() && (words[end] & kHashMask) == (words[i] & kHashMask)) ++end;
         if (end - i >= 2 && end - i <= kMaxSharing) {
             const auto id = static_cast<uint32_t>(s.head_start.size() - 1);
             for (size_t k = i; k < end; ++k) {
-                if (entries[k].parts & 1) s.head_files.push_back(entries[k].file);
-                if (entries[k].parts & 2) s.tails[entries[k].file].push_back(id);
+                const auto file = static_cast<uint32_t>(words[k] & (kHead - 1));
+                if (words[k] & kHead) s.head_files.push_back(file);
+                if (words[k] & kTail) s.tails[file].push_back(id);
             }
             s.head_start.push_back(static_cast<uint32_t>(s.head_files.size()));
         }

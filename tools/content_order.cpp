@@ -9,7 +9,9 @@ namespace qarn::tools {
 std::string order_by_content(std::vector<ProductFile>& files) {
     std::vector<ContentSketch> sketches(files.size());
     std::vector<const ContentSketch*> refs;
-    ContentSketcher sketcher;
+    uint64_t total = 0;
+    for (const ProductFile& f : files) total += f.size;
+    ContentSketcher sketcher(sample_bits_for(total));
     std::vector<char> piece(1u << 16);
     for (size_t i = 0; i < files.size(); ++i) {
         std::ifstream in(files[i].path, std::ios::binary);

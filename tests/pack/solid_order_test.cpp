@@ -12,7 +12,7 @@ namespace qarn::test {
 namespace {
 
 ContentSketch sketch_in_pieces(const Bytes& data, size_t piece) {
-    ContentSketcher sketcher;
+    ContentSketcher sketcher(sample_bits_for(data.size()));
     for (size_t at = 0; at < data.size(); at += piece) {
         EXPECT_TRUE(sketcher.add(data.data() + at, std::min(piece, data.size() - at)));
     }
@@ -54,9 +54,18 @@ TEST(ContentSketch, ALargeFileIsItsFirstAndItsLastMegabyte) {
     const ContentSketch m = sketch_in_pieces(middle, 65536);
     const ContentSketch l = sketch_in_pieces(last, 65536);
     EXPECT_GE(shared(s.head, f.head), f.head.size() - 1);
-    EXPECT_GE(shared(s.tail, l.head), l.head.size() - 1);
-    EXPECT_LT(shared(s.head, m.head) + shared(s.tail, m.head), 3u);
+    EXPECT_GE(shared(s.last(), l.head), l.head.size() - 1);
+    EXPECT_LT(shared(s.head, m.head) + shared(s.last(), m.head), 3u);
     EXPECT_EQ(s.size, 3u * kWindowSize);
+    // A file of a window or less is its own tail.
+    EXPECT_EQ(&f.last(), &f.head);
+}
+
+TEST(ContentSketch, SamplingThinsOutForLargeProductsOnly) {
+    EXPECT_EQ(sample_bits_for(0), 6u);
+    EXPECT_EQ(sample_bits_for(64u << 20), 6u);
+    EXPECT_EQ(sample_bits_for((64u << 20) + 1), 7u);
+    EXPECT_EQ(sample_bits_for(uint64_t{4} << 30), 12u);
 }
 
 TEST(ContentSketch, KindsAreToldByTheFirstBytes) {
