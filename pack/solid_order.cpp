@@ -127,8 +127,6 @@ bool content_order(const std::vector<const ContentSketch*>& files, std::vector<u
             order = fallback;
             return true;
         }
-        std::vector<uint32_t> rank(files.size());
-        for (uint32_t r = 0; r < fallback.size(); ++r) rank[fallback[r]] = r;
 
         const SharedSamples shared = number_samples(files);
         Window window(shared, files);
@@ -136,12 +134,12 @@ bool content_order(const std::vector<const ContentSketch*>& files, std::vector<u
         std::vector<uint32_t> left = fallback;  // unplaced, in the default order
         size_t next_default = 0;
         while (!left.empty()) {
+            // The files left keep the default order, so of two covered alike the first wins.
             uint32_t best = UINT32_MAX;
             uint32_t best_cover = kMinCover - 1;
             for (const uint32_t f : left) {
                 const uint32_t c = window.cover(f);
-                const bool earlier = best != UINT32_MAX && rank[f] < rank[best];
-                if (c > best_cover || (c == best_cover && earlier)) {
+                if (c > best_cover) {
                     best = f;
                     best_cover = c;
                 }
