@@ -57,9 +57,15 @@ int main(int argc, char** argv) {
                       "parsers); default " + std::to_string(qarn::kDefaultLevel))
         ->check(CLI::Range(qarn::kMinLevel, qarn::kMaxLevel));
     std::string order;
+    int first_content_level = qarn::kMinLevel;
+    while (first_content_level < qarn::kMaxLevel &&
+           qarn::settings_for_level(first_content_level).order != qarn::SolidOrder::kContent) {
+        ++first_content_level;
+    }
     build->add_option("--order", order,
                       "the files' order in the solid stream: folder (by extension, then name) or "
-                      "content (similar files together); default content from level 4 up")
+                      "content (similar files together); default content from level " +
+                          std::to_string(first_content_level) + " up")
         ->check(CLI::IsMember({"folder", "content"}));
     std::string uninstall_list;
     build->add_option("--uninstall-list", uninstall_list,

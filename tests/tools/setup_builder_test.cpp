@@ -9,6 +9,7 @@
 
 #include "tests/support/extract_fixture.h"
 #include "tests/support/round_trip.h"
+#include "pack/level_settings.h"
 #include "tools/setup_builder.h"
 
 namespace qarn::test {
@@ -286,10 +287,12 @@ TEST_F(SetupBuild, AnEmptyFolderOrAMissingOneIsAnError) {
     fs::remove_all(product());
     EXPECT_FALSE(build(3));
     EXPECT_TRUE(mentions("not a folder"));
-    EXPECT_FALSE(build(0));
-    EXPECT_TRUE(mentions("level must be 1 to 6"));
-    EXPECT_FALSE(build(7));
-    EXPECT_TRUE(mentions("level must be 1 to 6"));
+    const std::string range =
+        "level must be " + std::to_string(kMinLevel) + " to " + std::to_string(kMaxLevel);
+    EXPECT_FALSE(build(kMinLevel - 1));
+    EXPECT_TRUE(mentions(range));
+    EXPECT_FALSE(build(kMaxLevel + 1));
+    EXPECT_TRUE(mentions(range));
 }
 
 }  // namespace
