@@ -63,8 +63,35 @@ public:
 
 }  // namespace
 
+namespace {
+
+// The order the files go into the stream, as indexes.
+bool stream_order(const std::vector<CorpusFile>& files, SolidOrder order,
+                  std::vector<uint32_t>& indexes) {
+    indexes.clear();
+    if (order == SolidOrder::kFolder) {
+        for (uint32_t i = 0; i < files.size(); ++i) indexes.push_back(i);
+        return true;
+    }
+    std::vector<ContentSketch> sketches(files.size());
+    std::vector<const ContentSketch*> refs;
+    uint64_t total = 0;
+    for (const CorpusFile& f : files) total += f.data.size();
+    ContentSketcher sketcher(sample_bits_for(total));
+    for (size_t i = 0; i < files.size(); ++i) {
+        if (!sketcher.add(files[i].data.data(), files[i].data.size()) ||
+            !sketcher.finish(sketches[i])) {
+            return false;
+        }
+        refs.push_back(&sketches[i]);
+    }
+    return content_order(refs, indexes);
+}
+
+}  // namespace
+
 bool pack_archive(const std::vector<CorpusFile>& files, int level, uint32_t threads,
-                  OurArchive& out, std::string& error) {
+                  SolidOrder order, OurArchive& out, std::string& error) {
     uint64_t total = 0;
     for (const CorpusFile& f : files) total += f.data.size() + 300;
     out.bytes.assign(total + 4096, 0);
@@ -76,7 +103,13 @@ bool pack_archive(const std::vector<CorpusFile>& files, int level, uint32_t thre
         error = "cannot start the archive";
         return false;
     }
-    for (const CorpusFile& f : files) {
+    std::vector<uint32_t> indexes;
+    if (!stream_order(files, order, indexes)) {
+        error = "cannot choose the order: out of memory";
+        return false;
+    }
+    for (const uint32_t i : indexes) {
+        const CorpusFile& f = files[i];
         test::MemoryInput input(f.data);
         EntryOutcome outcome{};
         const PackStatus status =
@@ -192,6 +225,29 @@ Bytes xz_compress(const Bytes& data, uint32_t preset) {
     }
     out.resize(pos);
     return out;
+}
+
+Bytes lzma_nsis_compress(const Bytes& data) {
+    lzma_options_lzma options{};
+    if (lzma_lzma_preset(&options, 9) != 0) return {};
+    options.dict_size = 8u << 20;
+    options.nice_len = 64;
+    options.mf = LZMA_MF_BT4;
+    options.mode = LZMA_MODE_NORMAL;
+    options.lc = 3;
+    options.lp = 0;
+    options.pb = 2;
+    lzma_stream z = LZMA_STREAM_INIT;
+    if (lzma_alone_encoder(&z, &options) != LZMA_OK) return {};
+    Bytes out(data.size() + data.size() / 2 + (1u << 16));
+    z.next_in = data.data();
+    z.avail_in = data.size();
+    z.next_out = out.data();
+    z.avail_out = out.size();
+    const lzma_ret r = lzma_code(&z, LZMA_FINISH);
+    out.resize(out.size() - z.avail_out);
+    lzma_end(&z);
+    return r == LZMA_STREAM_END ? out : Bytes{};
 }
 
 uint64_t libdeflate_inflate_crc(const Bytes& packed, Bytes& out, uint32_t& crc) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "bench/bench_corpus.h"
+#include "pack/solid_order.h"
 
 namespace qarn::bench {
 
@@ -27,10 +28,11 @@ struct OurArchive {
     uint64_t compressor_memory = 0;  // the compressor's own tables and buffers
 };
 
-// Packs the files as one solid archive (fixed file times, archive attribute); `threads` 0
-// lets the encoder choose.
+// Packs the files as one solid archive (fixed file times, archive attribute) in `order`,
+// as mksetup build would (the content order is chosen from the files' sketches, which is
+// part of the packing time); `threads` 0 lets the encoder choose.
 bool pack_archive(const std::vector<CorpusFile>& files, int level, uint32_t threads,
-                  OurArchive& out, std::string& error);
+                  SolidOrder order, OurArchive& out, std::string& error);
 
 // Decodes every entry in order through one window, checking each data checksum (stored
 // entries are checksummed as they lie). Returns the bytes produced; 0 on any mismatch.
@@ -60,6 +62,9 @@ Bytes zlib_compress(const Bytes& data, int level);
 // the bytes produced (0 on an error) and the CRC through `crc`.
 uint64_t zlib_inflate_crc(const Bytes& packed, uint32_t& crc);
 Bytes xz_compress(const Bytes& data, uint32_t preset);
+// A raw LZMA stream (the .lzma form) as NSIS's solid LZMA writes one: LZMA1, an 8 MiB
+// dictionary, 64 fast bytes, binary-tree match finder on four bytes, lc 3, lp 0, pb 2.
+Bytes lzma_nsis_compress(const Bytes& data);
 
 // Decompresses zlib's output whole into `out` (sized to the expected size) with libdeflate,
 // then its crc32 over the result; returns the bytes produced (0 on an error).

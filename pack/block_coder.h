@@ -48,8 +48,6 @@ public:
     // Counts of the tokens of the last chunks (for the parsers' price estimates).
     const SymbolCounts& recent_counts() const { return recent_counts_; }
     void clear_recent_counts() { recent_counts_.clear(); }
-    // The lengths of the tables in force, when there are any.
-    const uint8_t* table_lengths() const { return state_.has_tables ? state_.lengths : nullptr; }
 
     const BlockCoderState& state() const { return state_; }
     void restore(const BlockCoderState& s) { state_ = s; }

@@ -1,9 +1,11 @@
-// What each compression level does. Level 3 is the default.
+// What each compression level does: one row per level in level_settings.cpp, its
+// parameters in columns. Level 3 is the default.
 #pragma once
 #include <cstdint>
 
 #include "pack/lazy_parser.h"
 #include "pack/match_finder.h"
+#include "pack/solid_order.h"
 
 namespace qarn {
 
@@ -22,14 +24,15 @@ struct LevelSettings {
     // (a common shape in tables and code: a field or an operand changed, the rest repeated).
     bool literal_rep;
     uint32_t chunk_tokens;  // tokens between two decisions on where a block ends
+    // The method byte of the file headers: '1' to '5'; level 6, a slower way to the same
+    // format, is marked as the best method, '5'.
+    uint8_t method;
+    SolidOrder order;  // of the files in the stream, unless the caller chooses
 };
 
-LevelSettings settings_for_level(int level);
+// `level` from kMinLevel to kMaxLevel.
+const LevelSettings& settings_for_level(int level);
 
-// The method byte of the file headers: '1' to '5' by level; level 6, a slower way to the
-// same format, is marked as the best method, '5'.
-inline uint8_t method_for_level(int level) {
-    return static_cast<uint8_t>('0' + (level < 5 ? level : 5));
-}
+inline uint8_t method_for_level(int level) { return settings_for_level(level).method; }
 
 }  // namespace qarn

@@ -137,6 +137,91 @@ void OptimalParser::relax_literal_rep(const ParseContext& c, uint32_t pos, uint3
     }
 }
 
+inline void OptimalParser::offer(uint32_t to, uint32_t offered, const Arrival& how) {
+    if (offered < prices_of_[to]) {
+        prices_of_[to] = offered;
+        arrivals_[to] = how;
+    }
+}
+
+inline uint32_t OptimalParser::relax_rep_matches(const ParseContext& c, uint32_t pos, uint32_t i,
+                                                 uint32_t count, uint32_t room,
+                                                 const PriceModel& prices) {
+    const uint32_t base = prices_of_[i];
+    const uint32_t p = pos + i;
+    const uint8_t* cur = c.buf + p;
+    const MatchHistory& h = histories_[i];
+    const uint32_t reach = p - c.lowest;
+    uint32_t longest = 0;
+    for (uint32_t k = 0; k < 4; ++k) {
+        const uint32_t d = h.reps[k];
+        if (d == 0 || d > reach || cur[0] != cur[-static_cast<ptrdiff_t>(d)] ||
+            cur[1] != cur[1 - static_cast<ptrdiff_t>(d)]) {
+            continue;
+        }
+        bool seen = false;
+        for (uint32_t j = 0; j < k; ++j) seen = seen || h.reps[j] == d;
+        if (seen) continue;
+        const uint32_t len = match_length_at(c.buf, p, d, room);
+        if (len > longest) longest = len;
+        if (k == 0 && h.last_length >= 2 && h.last_length <= len) {
+            offer(i + h.last_length, base + prices.repeat_last(),
+                  {static_cast<uint16_t>(h.last_length),
+                   static_cast<uint8_t>(MatchKind::kRepeatLast), 0, d, 0, 0});
+        }
+        const uint32_t cap = rep_max_length(d);
+        const uint32_t top = len < cap ? len : cap;
+        // rep_length is indexed by the length less 2 and the decoder's bonus.
+        const Arrival rep_how{0, static_cast<uint8_t>(MatchKind::kRep), static_cast<uint8_t>(k),
+                              d, 0, 0};
+        relax_lengths(i, rep_min_length(d), top, prices.rep_length, 2 + rep_bonus(d),
+                      base + prices.literal[kSymOldDistance + k], rep_how);
+        if (literal_rep_ && top == len && top >= rep_min_length(d) &&
+            may_repeat_after_literals(c, p, top, d)) {
+            relax_literal_rep(c, pos, i, count, top,
+                              prices.literal[kSymOldDistance + k] +
+                                  prices.rep_length[top - 2 - rep_bonus(d)],
+                              prices, rep_how);
+        }
+    }
+    return longest;
+}
+
+inline uint32_t OptimalParser::relax_found_matches(const ParseContext& c, uint32_t pos,
+                                                   uint32_t i, uint32_t count, uint32_t room,
+                                                   const PriceModel& prices,
+                                                   const StretchMatches& found) {
+    const uint32_t base = prices_of_[i];
+    const uint32_t p = pos + i;
+    const Match* m = found.matches.get() + found.start[i];
+    uint32_t longest = 0;
+    // A match of length n serves every length up to n.
+    uint32_t covered = 1;
+    for (uint32_t k = 0; k < found.count[i] && covered < room; ++k) {
+        const uint32_t d = m[k].distance;
+        uint32_t len = m[k].length < room ? m[k].length : room;
+        if (len > longest) longest = len;
+        if (covered < 2 && len >= 2 && d <= kShortMaxDistance) {
+            offer(i + 2, base + prices.short_match(d),
+                  {2, static_cast<uint8_t>(MatchKind::kShort), 0, d, 0, 0});
+        }
+        const uint32_t cap = long_max_length(d);
+        if (len > cap) len = cap;
+        uint32_t l = long_min_length(d);
+        if (l <= covered) l = covered + 1;
+        // long_length is indexed by the length less 3 and the decoder's bonus.
+        const Arrival long_how{0, static_cast<uint8_t>(MatchKind::kLong), 0, d, 0, 0};
+        relax_lengths(i, l, len, prices.long_length, 3 + long_bonus(d),
+                      base + prices.distance_slot[distance_code_of(d)], long_how);
+        if (literal_rep_ && len == m[k].length && len >= long_min_length(d) &&
+            may_repeat_after_literals(c, p, len, d)) {
+            relax_literal_rep(c, pos, i, count, len, prices.long_match(len, d), prices, long_how);
+        }
+        if (len > covered) covered = len;
+    }
+    return longest;
+}
+
 void OptimalParser::shortest_path(ParseContext& c, uint32_t pos, uint32_t count,
                                   const PriceModel& prices, const StretchMatches& found,
                                   bool wait) {
@@ -158,18 +243,9 @@ void OptimalParser::shortest_path(ParseContext& c, uint32_t pos, uint32_t count,
             history[i] = history[i - a.length];
             follow(a, history[i]);
         }
-        const uint32_t base = price[i];
         const uint32_t p = pos + i;
-        const uint8_t* cur = c.buf + p;
-        auto relax = [&](uint32_t length, uint32_t offered, MatchKind kind, uint32_t rep_index,
-                         uint32_t distance) {
-            if (offered < price[i + length]) {
-                price[i + length] = offered;
-                arrival[i + length] = {static_cast<uint16_t>(length), static_cast<uint8_t>(kind),
-                                       static_cast<uint8_t>(rep_index), distance, 0, 0};
-            }
-        };
-        relax(1, base + prices.literal[*cur], MatchKind::kNone, 0, 0);
+        offer(i + 1, price[i] + prices.literal[c.buf[p]],
+              {1, static_cast<uint8_t>(MatchKind::kNone), 0, 0, 0, 0});
         if (i < literal_only_until) continue;
 
         const uint32_t room_span = count - i;
@@ -178,65 +254,9 @@ void OptimalParser::shortest_path(ParseContext& c, uint32_t pos, uint32_t count,
         if (room > kMaxMatch) room = kMaxMatch;
         if (room < 2) continue;
 
-        // Matches at the recent distances.
-        const MatchHistory& h = history[i];
-        const uint32_t reach = p - c.lowest;
-        uint32_t longest = 0;
-        for (uint32_t k = 0; k < 4; ++k) {
-            const uint32_t d = h.reps[k];
-            if (d == 0 || d > reach || cur[0] != cur[-static_cast<ptrdiff_t>(d)] ||
-                cur[1] != cur[1 - static_cast<ptrdiff_t>(d)]) {
-                continue;
-            }
-            bool seen = false;
-            for (uint32_t j = 0; j < k; ++j) seen = seen || h.reps[j] == d;
-            if (seen) continue;
-            const uint32_t len = match_length_at(c.buf, p, d, room);
-            if (len > longest) longest = len;
-            if (k == 0 && h.last_length >= 2 && h.last_length <= len) {
-                relax(h.last_length, base + prices.repeat_last(), MatchKind::kRepeatLast, 0, d);
-            }
-            const uint32_t cap = rep_max_length(d);
-            const uint32_t top = len < cap ? len : cap;
-            // rep_length is indexed by the length less 2 and the decoder's bonus.
-            const Arrival rep_how{0, static_cast<uint8_t>(MatchKind::kRep),
-                                  static_cast<uint8_t>(k), d, 0, 0};
-            relax_lengths(i, rep_min_length(d), top, prices.rep_length, 2 + rep_bonus(d),
-                          base + prices.literal[kSymOldDistance + k], rep_how);
-            if (literal_rep_ && top == len && top >= rep_min_length(d) &&
-                may_repeat_after_literals(c, p, top, d)) {
-                relax_literal_rep(c, pos, i, count, top,
-                                  prices.literal[kSymOldDistance + k] +
-                                      prices.rep_length[top - 2 - rep_bonus(d)],
-                                  prices, rep_how);
-            }
-        }
-
-        // Matches the finder found; a match of length n serves every length up to n.
-        const Match* m = found.matches.get() + found.start[i];
-        uint32_t covered = 1;
-        for (uint32_t k = 0; k < found.count[i] && covered < room; ++k) {
-            const uint32_t d = m[k].distance;
-            uint32_t len = m[k].length < room ? m[k].length : room;
-            if (len > longest) longest = len;
-            if (covered < 2 && len >= 2 && d <= kShortMaxDistance) {
-                relax(2, base + prices.short_match(d), MatchKind::kShort, 0, d);
-            }
-            const uint32_t cap = long_max_length(d);
-            if (len > cap) len = cap;
-            uint32_t l = long_min_length(d);
-            if (l <= covered) l = covered + 1;
-            // long_length is indexed by the length less 3 and the decoder's bonus.
-            const Arrival long_how{0, static_cast<uint8_t>(MatchKind::kLong), 0, d, 0, 0};
-            relax_lengths(i, l, len, prices.long_length, 3 + long_bonus(d),
-                          base + prices.distance_slot[distance_code_of(d)], long_how);
-            if (literal_rep_ && len == m[k].length && len >= long_min_length(d) &&
-                may_repeat_after_literals(c, p, len, d)) {
-                relax_literal_rep(c, pos, i, count, len,
-                                  prices.long_match(len, d), prices, long_how);
-            }
-            if (len > covered) covered = len;
-        }
+        const uint32_t rep_longest = relax_rep_matches(c, pos, i, count, room, prices);
+        const uint32_t found_longest = relax_found_matches(c, pos, i, count, room, prices, found);
+        const uint32_t longest = rep_longest > found_longest ? rep_longest : found_longest;
         // A match long enough is taken as it is: the positions it covers get no choices of
         // their own, which keeps long repeats from costing time per byte and length.
         if (longest >= nice_length_) literal_only_until = i + longest;

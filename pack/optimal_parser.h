@@ -52,6 +52,18 @@ private:
     // With `wait`, the matches of a position are waited for as the parse reaches it.
     void shortest_path(ParseContext& c, uint32_t pos, uint32_t count, const PriceModel& prices,
                        const StretchMatches& found, bool wait);
+    // Offers position `to`, reached at `offered` by the step `how`.
+    [[gnu::always_inline]] void offer(uint32_t to, uint32_t offered, const Arrival& how);
+    // The steps from position `i` (of the stretch at `pos`, `count` long) at the recent
+    // distances, and those of the matches the finder found, at most `room` long; each
+    // returns the longest match it saw.
+    [[gnu::always_inline]] uint32_t relax_rep_matches(const ParseContext& c, uint32_t pos,
+                                                      uint32_t i, uint32_t count, uint32_t room,
+                                                      const PriceModel& prices);
+    [[gnu::always_inline]] uint32_t relax_found_matches(const ParseContext& c, uint32_t pos,
+                                                        uint32_t i, uint32_t count,
+                                                        uint32_t room, const PriceModel& prices,
+                                                        const StretchMatches& found);
     // Offers position `to_base` + l for every l from `first` to `last`, at `add` plus
     // `length_price`[l - `skip`], as one kind of step (`first` is at least `skip`).
     [[gnu::always_inline]] void relax_lengths(uint32_t to_base, uint32_t first, uint32_t last,

@@ -44,35 +44,10 @@ inline uint32_t match_length_at(const uint8_t* buf, uint32_t pos, uint32_t dista
 enum class MatchKind : uint8_t { kNone, kRepeatLast, kRep, kShort, kLong };
 
 struct MatchCoding {
-    uint32_t price;  // UINT32_MAX: no symbol can code it
+    uint32_t price;  // in price units
     MatchKind kind;
     uint8_t rep_index;
 };
-
-// The cheapest symbol for a match of exactly `length` at `distance`, given the history.
-inline MatchCoding cheapest_coding(uint32_t length, uint32_t distance, const MatchHistory& h,
-                                   const PriceModel& p) {
-    MatchCoding best{UINT32_MAX, MatchKind::kNone, 0};
-    if (distance == h.reps[0] && length == h.last_length) {
-        best = {p.repeat_last(), MatchKind::kRepeatLast, 0};
-    }
-    for (uint32_t k = 0; k < 4; ++k) {
-        if (h.reps[k] == distance && length >= rep_min_length(distance) &&
-            length <= rep_max_length(distance)) {
-            const uint32_t price = p.rep_match(k, length, distance);
-            if (price < best.price) best = {price, MatchKind::kRep, static_cast<uint8_t>(k)};
-        }
-    }
-    if (length == 2 && distance <= kShortMaxDistance) {
-        const uint32_t price = p.short_match(distance);
-        if (price < best.price) best = {price, MatchKind::kShort, 0};
-    }
-    if (length >= long_min_length(distance) && length <= long_max_length(distance)) {
-        const uint32_t price = p.long_match(length, distance);
-        if (price < best.price) best = {price, MatchKind::kLong, 0};
-    }
-    return best;
-}
 
 inline Token match_token(const MatchCoding& c, uint32_t length, uint32_t distance) {
     switch (c.kind) {

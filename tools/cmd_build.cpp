@@ -1,4 +1,4 @@
-// mksetup build DIR -o OUT [--stub FILE] [--level N] [--uninstall-list NAME]: packs a
+// mksetup build DIR -o OUT [--stub FILE] [--level N] [--uninstall-list NAME] [--order O]: packs a
 // product folder into a setup file, shows its progress on a terminal, and prints a summary.
 #include <chrono>
 #include <cstdio>
@@ -64,10 +64,11 @@ private:
 }  // namespace
 
 int run_build(const std::string& folder, const std::string& output, const std::string& stub,
-              int level, const std::string& uninstall_list) {
+              int level, const std::string& uninstall_list, std::optional<SolidOrder> order) {
     BuildRequest request{folder, output, std::nullopt, level};
     if (!stub.empty()) request.stub = stub;
     request.uninstall_list = uninstall_list;
+    request.order = order;
     ProgressBar bar(platform::is_terminal(stderr));
     BuildResult result;
     const bool ok = build_setup(request, &bar, result);

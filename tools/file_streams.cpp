@@ -36,6 +36,11 @@ bool FileArchiveOutput::seek(uint64_t offset) {
     return out_.good();
 }
 
+bool FileArchiveOutput::flush() {
+    out_.flush();
+    return out_.good();
+}
+
 bool FileArchiveOutput::close() {
     out_.flush();
     const bool ok = out_.good();

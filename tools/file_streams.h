@@ -31,6 +31,8 @@ public:
     bool is_open() const { return out_.is_open(); }
     bool write(const uint8_t* src, size_t count) override;
     bool seek(uint64_t offset) override;
+    // Hands everything written so far to the file, so that it can be read back.
+    bool flush();
     // Flushes and closes; false when anything failed on the way.
     bool close();
 

@@ -2,10 +2,19 @@
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
+#include <string>
 
+#include "pack/level_settings.h"
 #include "tools/commands.h"
 
 namespace {
+
+// --order's value; none given leaves the order to the level.
+std::optional<qarn::SolidOrder> order_named(const std::string& name) {
+    if (name.empty()) return std::nullopt;
+    return name == "folder" ? qarn::SolidOrder::kFolder : qarn::SolidOrder::kContent;
+}
+
 constexpr const char* kVersion = "mksetup 1.21 (Zentrivo setup builder, RAR 2.0 archives)";
 }
 
@@ -34,17 +43,30 @@ int main(int argc, char** argv) {
 
     std::string output;
     std::string stub;
-    int level = 3;
+    int level = qarn::kDefaultLevel;
     auto* build = app.add_subcommand(
         "build", "Pack the files under DIR into a setup file (the stub's image, then the archive)");
     build->add_option("DIR", dir, "product folder: every file below it, paths kept")->required();
     build->add_option("-o,--output", output, "the setup file to write")->required();
     build->add_option("--stub", stub, "the installer's executable image to put in front "
                                       "(without it, a bare archive is written)");
+    const std::string levels = std::to_string(qarn::kMinLevel) + " (fast) to " +
+                               std::to_string(qarn::kMaxLevel);
     build->add_option("--level", level,
-                      "compression, 1 (fast) to 6 (smallest; 5 is the fastest of the optimal "
-                      "parsers); default 3")
-        ->check(CLI::Range(1, 6));
+                      "compression, " + levels + " (smallest; 5 is the fastest of the optimal "
+                      "parsers); default " + std::to_string(qarn::kDefaultLevel))
+        ->check(CLI::Range(qarn::kMinLevel, qarn::kMaxLevel));
+    std::string order;
+    int first_content_level = qarn::kMinLevel;
+    while (first_content_level < qarn::kMaxLevel &&
+           qarn::settings_for_level(first_content_level).order != qarn::SolidOrder::kContent) {
+        ++first_content_level;
+    }
+    build->add_option("--order", order,
+                      "the files' order in the solid stream: folder (by extension, then name) or "
+                      "content (similar files together); default content from level " +
+                          std::to_string(first_content_level) + " up")
+        ->check(CLI::IsMember({"folder", "content"}));
     std::string uninstall_list;
     build->add_option("--uninstall-list", uninstall_list,
                       "add the list of every entry, for the uninstaller, as the entry NAME "
@@ -58,6 +80,6 @@ int main(int argc, char** argv) {
     if (*list) return qarn::tools::run_list(file);
     if (*test) return qarn::tools::run_test(file);
     if (*extract) return qarn::tools::run_extract(file, dir, languages);
-    if (*build) return qarn::tools::run_build(dir, output, stub, level, uninstall_list);
+    if (*build) return qarn::tools::run_build(dir, output, stub, level, uninstall_list, order_named(order));
     return qarn::tools::kExitCannotRead;
 }

@@ -4,6 +4,8 @@
 #include <fstream>
 #include <vector>
 
+#include "unpack/byte_order.h"
+
 namespace qarn::tools {
 namespace {
 
@@ -20,15 +22,6 @@ constexpr uint16_t kMagicPe32Plus = 0x20B;
 constexpr size_t kSecurityDirectory = 4;
 constexpr uint64_t kCertificateEntryHeader = 8;  // dwLength, wRevision, wCertificateType
 
-uint16_t u16(std::span<const uint8_t> b, uint64_t at) {
-    return static_cast<uint16_t>(b[at] | b[at + 1] << 8);
-}
-
-uint32_t u32(std::span<const uint8_t> b, uint64_t at) {
-    return static_cast<uint32_t>(b[at]) | static_cast<uint32_t>(b[at + 1]) << 8 |
-           static_cast<uint32_t>(b[at + 2]) << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
-}
-
 // Bounds checks in 64 bits: offsets come from the file and may be anything.
 bool holds(std::span<const uint8_t> b, uint64_t at, uint64_t count) {
     return at <= b.size() && count <= b.size() - at;
@@ -43,9 +36,9 @@ PeSignature damaged(PeSignature s, const char* problem) {
 // Reads the first certificate entry's header from `entry` (8 bytes) into `s`.
 PeSignature with_first_entry(PeSignature s, std::span<const uint8_t> entry) {
     s.first_entry_read = true;
-    s.first_length = u32(entry, 0);
-    s.first_revision = u16(entry, 4);
-    s.first_type = u16(entry, 6);
+    s.first_length = load_le32(entry.data() + 0);
+    s.first_revision = load_le16(entry.data() + 4);
+    s.first_type = load_le16(entry.data() + 6);
     if (s.first_length < kCertificateEntryHeader || s.first_length > s.table_size)
         return damaged(s, "its first entry does not fit the table");
     return s;
@@ -56,16 +49,16 @@ PeSignature with_first_entry(PeSignature s, std::span<const uint8_t> entry) {
 PeSignature find_pe_signature(std::span<const uint8_t> head, uint64_t file_size) {
     PeSignature s;
     if (!holds(head, 0, kDosHeaderSize) || head[0] != 'M' || head[1] != 'Z') return s;
-    const uint64_t pe = u32(head, kNewHeaderOffsetField);
+    const uint64_t pe = load_le32(head.data() + kNewHeaderOffsetField);
     if (!holds(head, pe, 4 + kFileHeaderSize) || head[pe] != 'P' || head[pe + 1] != 'E' ||
         head[pe + 2] != 0 || head[pe + 3] != 0)
         return s;
     const uint64_t optional = pe + 4 + kFileHeaderSize;
-    const uint64_t optional_size = u16(head, pe + 4 + kOptionalSizeField);
+    const uint64_t optional_size = load_le16(head.data() + pe + 4 + kOptionalSizeField);
     if (optional_size < 2 || !holds(head, optional, 2)) return s;
 
     // The data directories follow the fields whose width differs between the two kinds.
-    const uint16_t magic = u16(head, optional);
+    const uint16_t magic = load_le16(head.data() + optional);
     uint64_t count_field = 0;
     if (magic == kMagicPe32) {
         count_field = 92;
@@ -79,11 +72,11 @@ PeSignature find_pe_signature(std::span<const uint8_t> head, uint64_t file_size)
     const uint64_t entry = count_field + 4 + 8 * kSecurityDirectory;
     // A directory the optional header does not declare is absent, as the loader sees it.
     if (optional_size < entry + 8 || !holds(head, optional, entry + 8)) return s;
-    if (u32(head, optional + count_field) <= kSecurityDirectory) return s;
+    if (load_le32(head.data() + optional + count_field) <= kSecurityDirectory) return s;
 
     // Unlike every other directory, this one holds a file offset, not an address.
-    s.table_offset = u32(head, optional + entry);
-    s.table_size = u32(head, optional + entry + 4);
+    s.table_offset = load_le32(head.data() + optional + entry);
+    s.table_size = load_le32(head.data() + optional + entry + 4);
     if (s.table_size == 0) return s;
     s.status = PeSignatureStatus::kSigned;
     if (s.table_offset == 0) return damaged(s, "the directory gives offset 0");

@@ -3,9 +3,10 @@
 // are followed, links to folders are refused), named by its path below the folder with '\'
 // between components, in a fixed order.
 //
-// Order: by extension (compared without regard to letter case), then by name without
-// regard to case, then by name as stored. Files of one kind sit together, which helps the
-// solid stream, and the order depends on nothing but the names.
+// Order (the folder order): by extension (compared without regard to letter case), then by
+// name without regard to case, then by name as stored. Files of one kind sit together, which
+// helps the solid stream, and the order depends on nothing but the names. From level 4 on,
+// mksetup build chains them by content instead (tools/content_order.h).
 //
 // Names are checked here, before anything is packed, and every problem is listed, not only
 // the first: names the installer would refuse; names outside printable ASCII (the installer

@@ -5,12 +5,15 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <new>
 #include <system_error>
 
+#include "archive/archive_reader.h"
 #include "archive/block_format.h"
 #include "archive/checksum.h"
 #include "archive/planned_destination.h"
 #include "pack/archive_writer.h"
+#include "tools/content_order.h"
 #include "tools/file_streams.h"
 #include "tools/product_folder.h"
 #include "tools/uninstall_list_entry.h"
@@ -18,15 +21,6 @@
 namespace qarn::tools {
 namespace fs = std::filesystem;
 namespace {
-
-// The first bytes of every archive this tool writes: the marker, then the main header up
-// to and including its type byte (at marker + 9, where the scan looks).
-std::vector<uint8_t> archive_opening() {
-    std::vector<uint8_t> out(kMarkerBytes + kMainHeaderBytes);
-    std::memcpy(out.data(), kMarker, kMarkerBytes);
-    encode_main_header(archive_main_header(), out.data() + kMarkerBytes);
-    return out;
-}
 
 class WalkCounter final : public ArchiveListener {
 public:
@@ -81,29 +75,6 @@ std::string check_stub(const std::vector<uint8_t>& stub) {
                " bytes: the installer's scan reaches file "
                "offset 250,005 and finds an archive only behind at most 249,996 bytes";
     }
-    // The scan as the installer makes it, over the stub and the archive's first bytes: it
-    // must not stop before the archive.
-    const std::vector<uint8_t> opening = archive_opening();
-    std::vector<uint8_t> image(stub.size() + opening.size());
-    std::memcpy(image.data(), stub.data(), stub.size());
-    std::memcpy(image.data() + stub.size(), opening.data(), opening.size());
-    if (std::memcmp(image.data(), kMarker, 7) == 0) {
-        return "the stub begins with an archive marker: the installer would read that archive";
-    }
-    const bool old_kind_possible =
-        image.size() >= 32 && std::memcmp(image.data() + 28, kOldSfxSignature, 4) == 0;
-    for (uint64_t at = 7; at < size; ++at) {
-        if (image[at] != kMarker[0]) continue;
-        const bool old_kind = old_kind_possible && at + 4 <= image.size() &&
-                              std::memcmp(image.data() + at, kOldMarker, 4) == 0;
-        const bool new_kind = at + 10 <= image.size() &&
-                              std::memcmp(image.data() + at, kMarker, 7) == 0 &&
-                              image[at + 9] == kMainHeadType;
-        if (old_kind || new_kind) {
-            return "the stub holds archive-marker bytes at file offset " + offset_text(at) +
-                   ", where the installer's scan would stop before the appended archive";
-        }
-    }
     return {};
 }
 
@@ -119,6 +90,28 @@ struct StepError {
 
 StepError input_error(std::string message) { return {std::move(message), true}; }
 StepError output_error(std::string message) { return {std::move(message), false}; }
+
+// Whether the installer's scan, run over the file as far as it is written (the stub, the
+// marker and the main header), finds the archive where it was appended: a stub with
+// marker-like bytes would stop the scan before it.
+StepError check_archive_found(const fs::path& temp, const BuildRequest& request,
+                              uint64_t stub_size) {
+    std::unique_ptr<ArchiveContext> ctx(new (std::nothrow) ArchiveContext());
+    if (!ctx) return output_error("out of memory");
+    ctx->archive_file = open_shared(temp.string().c_str(), "rb", 2);
+    if (!ctx->archive_file) return output_error(temp.string() + ": cannot read the file back");
+    const int32_t found = locate_archive(*ctx);
+    const int32_t expected = stub_size == 0 ? kArchiveAtStart : kArchiveFoundByScan;
+    if (found == expected && ctx->archive_start == stub_size) return {};
+    const std::string shown = request.stub ? request.stub->string() : temp.string();
+    if (found == kArchiveAtStart) {
+        return input_error(shown + ": the stub begins with an archive marker: the installer "
+                                   "would read that archive");
+    }
+    return input_error(shown + ": the stub holds archive-marker bytes at file offset " +
+                       offset_text(ctx->archive_start) +
+                       ", where the installer's scan would stop before the appended archive");
+}
 
 // Reads and checks the stub, when one is asked for.
 StepError read_stub(const BuildRequest& request, std::vector<uint8_t>& stub) {
@@ -162,6 +155,11 @@ StepError plan_entries(const BuildRequest& request, FolderScan& scan, UninstallL
     if (scan.files.empty()) return input_error(request.folder.string() + ": no files to pack");
     for (const ProductFile& f : scan.files) result.input_bytes += f.size;
     result.entries = scan.files.size();
+    // Before the uninstall list is made: it names the entries in archive order.
+    if (request.order.value_or(settings_for_level(request.level).order) == SolidOrder::kContent) {
+        const std::string problem = order_by_content(scan.files);
+        if (!problem.empty()) return input_error(problem);
+    }
     if (!request.uninstall_list.empty()) {
         std::string problem;
         list = make_uninstall_list_entry(request.uninstall_list, scan.files, problem);
@@ -174,20 +172,23 @@ StepError plan_entries(const BuildRequest& request, FolderScan& scan, UninstallL
 
 // Writes the stub, then the archive of every planned entry, to `temp`; every write, the
 // end mark and the closing flush are checked.
-StepError write_setup_file(const fs::path& temp, const std::vector<uint8_t>& stub,
-                           const FolderScan& scan, const UninstallListEntry& list, int level,
-                           BuildProgress* progress, BuildResult& result) {
+StepError write_setup_file(const fs::path& temp, const BuildRequest& request,
+                           const std::vector<uint8_t>& stub, const FolderScan& scan,
+                           const UninstallListEntry& list, BuildProgress* progress,
+                           BuildResult& result) {
     FileArchiveOutput out(temp);
     if (!out.is_open()) return output_error(temp.string() + ": cannot create the file");
     if (!stub.empty() && !out.write(stub.data(), stub.size())) {
         return output_error(temp.string() + ": cannot write (disk full?)");
     }
     auto writer = std::make_unique<ArchiveWriter>();
-    const PackStatus begun = writer->begin(out, stub.size(), level);
+    const PackStatus begun = writer->begin(out, stub.size(), request.level);
     if (begun != PackStatus::kOk) {
         return output_error(temp.string() + ": cannot start the archive: " +
                             pack_status_text(begun));
     }
+    if (!out.flush()) return output_error(temp.string() + ": cannot write (disk full?)");
+    if (StepError e = check_archive_found(temp, request, stub.size())) return e;
     if (progress != nullptr) progress->on_start(result.input_bytes, scan.files.size());
     uint64_t done = 0;
     for (const ProductFile& f : scan.files) {
@@ -272,7 +273,8 @@ bool build_setup(const BuildRequest& request, BuildProgress* progress, BuildResu
         return false;
     };
     if (request.level < kMinLevel || request.level > kMaxLevel) {
-        return failed(input_error("the level must be 1 to 6"));
+        return failed(input_error("the level must be " + std::to_string(kMinLevel) + " to " +
+                                  std::to_string(kMaxLevel)));
     }
 
     std::vector<uint8_t> stub;
@@ -285,7 +287,7 @@ bool build_setup(const BuildRequest& request, BuildProgress* progress, BuildResu
     // Written under a temporary name beside the output, and put in place only once it has
     // passed its test: an existing file is replaced by a good one or not at all.
     const fs::path temp = temporary_name(request.output);
-    StepError e = write_setup_file(temp, stub, scan, list, request.level, progress, result);
+    StepError e = write_setup_file(temp, request, stub, scan, list, progress, result);
     if (!e) e = test_setup_file(temp, stub.size(), result);
     if (!e) e = put_in_place(temp, request.output);
     if (e) {

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "pack/solid_order.h"
+
 namespace qarn::tools {
 
 // The archive's marker must lie where the installer's scan finds it: from file offset 7
@@ -27,6 +29,8 @@ struct BuildRequest {
     int level;
     // Not empty: the uninstall list under this name, added as the last entry.
     std::string uninstall_list = {};
+    // The files' order in the solid stream; without it, the level's (pack/level_settings.h).
+    std::optional<SolidOrder> order = std::nullopt;
 };
 
 class BuildProgress {
@@ -52,8 +56,9 @@ struct BuildResult {
     double seconds = 0;
 };
 
-// Checks a stub's bytes: the size the scan allows, and no marker-like bytes where the scan
-// would stop before the archive appended at the stub's end. Empty when fine.
+// Checks a stub's size against what the scan allows; empty when fine. Whether the scan finds
+// the archive behind it (no marker-like bytes where it would stop before) is asked of the
+// installer's own scan, once the stub and the archive's first headers are written.
 std::string check_stub(const std::vector<uint8_t>& stub);
 
 bool build_setup(const BuildRequest& request, BuildProgress* progress, BuildResult& result);

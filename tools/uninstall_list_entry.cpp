@@ -1,35 +1,12 @@
 #include "tools/uninstall_list_entry.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "pack/dos_time.h"
+#include "pack/memory_input.h"
 #include "uninstall/uninstall_list.h"
 
 namespace qarn::tools {
-namespace {
-
-// The list's bytes, readable as often as the archive writer asks.
-class TextEntryInput final : public EntryInput {
-public:
-    explicit TextEntryInput(const std::string& text) : text_(text) {}
-    int64_t read(uint8_t* dst, size_t count) override {
-        const size_t n = std::min(count, text_.size() - at_);
-        std::memcpy(dst, text_.data() + at_, n);
-        at_ += n;
-        return static_cast<int64_t>(n);
-    }
-    bool rewind() override {
-        at_ = 0;
-        return true;
-    }
-
-private:
-    const std::string& text_;
-    size_t at_ = 0;
-};
-
-}  // namespace
 
 UninstallListEntry make_uninstall_list_entry(const std::string& list_name,
                                              const std::vector<ProductFile>& files,
@@ -49,7 +26,7 @@ UninstallListEntry make_uninstall_list_entry(const std::string& list_name,
 
 PackStatus add_uninstall_list_entry(ArchiveWriter& writer, const UninstallListEntry& entry,
                                     EntryOutcome& outcome) {
-    TextEntryInput input(entry.text);
+    MemoryInput input(reinterpret_cast<const uint8_t*>(entry.text.data()), entry.text.size());
     const EntryDescription d{entry.name.c_str(), 0x20, entry.dos_time, entry.text.size()};
     return writer.add_entry(d, input, outcome);
 }

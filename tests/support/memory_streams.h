@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "pack/archive_writer.h"
+#include "pack/memory_input.h"
 #include "pack/pack_stream.h"
 #include "unpack/lz_decoder.h"
 
@@ -66,17 +67,12 @@ private:
 // What the archive writer reads an entry from; it may start over (a stored retry).
 class MemoryInput final : public EntryInput {
 public:
-    explicit MemoryInput(ByteSpan span, size_t piece = SIZE_MAX) : cursor_(span, piece) {}
-    int64_t read(uint8_t* dst, size_t count) override {
-        return static_cast<int64_t>(cursor_.take(dst, count));
-    }
-    bool rewind() override {
-        cursor_.rewind();
-        return true;
-    }
+    explicit MemoryInput(ByteSpan span, size_t piece = SIZE_MAX) : in_(span.data, span.size, piece) {}
+    int64_t read(uint8_t* dst, size_t count) override { return in_.read(dst, count); }
+    bool rewind() override { return in_.rewind(); }
 
 private:
-    memory_streams_detail::Cursor cursor_;
+    qarn::MemoryInput in_;
 };
 
 // What the decoder reads packed data from, over bytes held elsewhere.

@@ -9,6 +9,7 @@
 
 #include "tests/support/extract_fixture.h"
 #include "tests/support/round_trip.h"
+#include "pack/level_settings.h"
 #include "tools/setup_builder.h"
 
 namespace qarn::test {
@@ -82,6 +83,45 @@ TEST_F(SetupBuild, EntriesAreGroupedByExtensionThenName) {
                                                "data\\copy.exe",    "QARN.exe",
                                                "Help\\manual.txt",  "readme.txt"};
     EXPECT_EQ(r.names, expected);
+}
+
+// Files written in the order given, all with the time `when`, so that two folders of the
+// same files differ in their listing alone.
+void write_files(const fs::path& folder, const std::vector<std::pair<std::string, Bytes>>& files,
+                 fs::file_time_type when) {
+    for (const auto& [name, bytes] : files) {
+        write_file(folder / name, bytes);
+        fs::last_write_time(folder / name, when);
+    }
+}
+
+TEST_F(SetupBuild, TheContentOrderChainsCopiesWhateverTheListingAndFolderOrderStaysOnRequest) {
+    Bytes copy = binary_sample(90000, 1);
+    for (size_t i = 100; i < copy.size(); i += 2000) copy[i] ^= 0x33;
+    std::vector<std::pair<std::string, Bytes>> files = {{"lib\\one.dll", binary_sample(90000, 1)},
+                                                        {"tool.exe", binary_sample(90000, 2)},
+                                                        {"two.ocx", copy},
+                                                        {"readme.txt", text_sample(5000, 3)}};
+    for (auto& f : files) std::replace(f.first.begin(), f.first.end(), '\\', '/');
+    const fs::file_time_type when = fs::file_time_type::clock::now();
+    write_files(product(), files, when);
+    std::reverse(files.begin(), files.end());
+    const fs::path listed_otherwise = temp_.path() / "relisted";
+    write_files(listed_otherwise, files, when);
+
+    ASSERT_TRUE(build(5)) << (result_.errors.empty() ? "" : result_.errors[0]);
+    const Bytes first = read_file(output());
+    const std::vector<std::string> chained = {"readme.txt", "lib\\one.dll", "two.ocx", "tool.exe"};
+    EXPECT_EQ(walk_bytes(first).names, chained);
+    BuildRequest request{listed_otherwise, output(), std::nullopt, 5};
+    ASSERT_TRUE(tools::build_setup(request, nullptr, result_));
+    EXPECT_EQ(read_file(output()), first);
+
+    request.folder = product();
+    request.order = SolidOrder::kFolder;
+    ASSERT_TRUE(tools::build_setup(request, nullptr, result_));
+    const std::vector<std::string> by_folder = {"lib\\one.dll", "tool.exe", "two.ocx", "readme.txt"};
+    EXPECT_EQ(walk_bytes(read_file(output())).names, by_folder);
 }
 
 TEST_F(SetupBuild, AnExistingOutputIsReplacedOnlyByAGoodOne) {
@@ -247,10 +287,12 @@ TEST_F(SetupBuild, AnEmptyFolderOrAMissingOneIsAnError) {
     fs::remove_all(product());
     EXPECT_FALSE(build(3));
     EXPECT_TRUE(mentions("not a folder"));
-    EXPECT_FALSE(build(0));
-    EXPECT_TRUE(mentions("level must be 1 to 6"));
-    EXPECT_FALSE(build(7));
-    EXPECT_TRUE(mentions("level must be 1 to 6"));
+    const std::string range =
+        "level must be " + std::to_string(kMinLevel) + " to " + std::to_string(kMaxLevel);
+    EXPECT_FALSE(build(kMinLevel - 1));
+    EXPECT_TRUE(mentions(range));
+    EXPECT_FALSE(build(kMaxLevel + 1));
+    EXPECT_TRUE(mentions(range));
 }
 
 }  // namespace

@@ -27,9 +27,9 @@ protected:
         write_file(product() / "Help" / "deep" / "x.bin", random_bytes(4000, 4));
     }
 
-    bool build(const std::string& list_name) {
+    bool build(const std::string& list_name, int level = 3) {
         result_ = tools::BuildResult{};
-        tools::BuildRequest request{product(), output(), std::nullopt, 3};
+        tools::BuildRequest request{product(), output(), std::nullopt, level};
         request.uninstall_list = list_name;
         return tools::build_setup(request, nullptr, result_);
     }
@@ -37,24 +37,31 @@ protected:
     tools::BuildResult result_;
 };
 
+// In the folder order (level 3) and in the content order (level 5) alike: the list is made
+// after the order is chosen, and is never moved by it.
 TEST_F(UninstallListBuild, TheListIsTheLastEntryAndNamesEveryEntryInArchiveOrder) {
     make_product();
-    ASSERT_TRUE(build("UNINST.LST")) << (result_.errors.empty() ? "" : result_.errors[0]);
-    EXPECT_EQ(result_.entries, 5u);
-    const WalkReport r = walk_bytes(read_file(output()));
-    ASSERT_EQ(r.names.size(), 5u);
-    EXPECT_EQ(r.names.back(), "UNINST.LST");
-    for (const EntryProblem p : r.problems) EXPECT_EQ(p, EntryProblem::kNone);
+    for (const int level : {3, 5}) {
+        fs::remove_all(target_dir());
+        fs::create_directories(target_dir());
+        ASSERT_TRUE(build("UNINST.LST", level))
+            << (result_.errors.empty() ? "" : result_.errors[0]);
+        EXPECT_EQ(result_.entries, 5u);
+        const WalkReport r = walk_bytes(read_file(output()));
+        ASSERT_EQ(r.names.size(), 5u);
+        EXPECT_EQ(r.names.back(), "UNINST.LST");
+        for (const EntryProblem p : r.problems) EXPECT_EQ(p, EntryProblem::kNone);
 
-    ASSERT_EQ(run_extraction(output()), kExtractOk);
-    const Bytes bytes = read_file(target_dir() / "UNINST.LST");
-    const std::string text(bytes.begin(), bytes.end());
-    EXPECT_EQ(text, uninstall_list_text({r.names.begin(), r.names.end() - 1}, "UNINST.LST"));
-    const UninstallList list = read_uninstall_list(text);
-    ASSERT_EQ(list.verdict, ListVerdict::kRead);
-    ASSERT_EQ(list.names.size(), r.names.size());
-    for (size_t i = 0; i < r.names.size(); ++i) EXPECT_EQ(list.names[i].name, r.names[i]);
-    EXPECT_TRUE(list.refused.empty());
+        ASSERT_EQ(run_extraction(output()), kExtractOk);
+        const Bytes bytes = read_file(target_dir() / "UNINST.LST");
+        const std::string text(bytes.begin(), bytes.end());
+        EXPECT_EQ(text, uninstall_list_text({r.names.begin(), r.names.end() - 1}, "UNINST.LST"));
+        const UninstallList list = read_uninstall_list(text);
+        ASSERT_EQ(list.verdict, ListVerdict::kRead);
+        ASSERT_EQ(list.names.size(), r.names.size());
+        for (size_t i = 0; i < r.names.size(); ++i) EXPECT_EQ(list.names[i].name, r.names[i]);
+        EXPECT_TRUE(list.refused.empty());
+    }
 }
 
 TEST_F(UninstallListBuild, TheListCarriesTheNewestFileTimeSoRebuildsAreIdentical) {
