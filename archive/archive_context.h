@@ -50,8 +50,6 @@ struct ArchiveContext final : PackedReader, UnpackedWriter {
     MainHeader main_header;
     FileHeader file_header;
     BlockHeader block_header;
-    const char* target_folder;  // ends in '\'
-    const char* setup_path;
     uint8_t* window;
     char entry_name[kPathCapacity];  // separators turned into '\'
     File archive_file;

@@ -52,7 +52,7 @@ void prepare_data_step(ArchiveContext& ctx, EntryOutput* output, bool pass_throu
 
 ExtractResult copy_stored(ArchiveContext& ctx) {
     std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[kStoredCopyBuffer]());
-    if (!buffer) return kExtractNoCopyBuffer;
+    if (!buffer) return kExtractNoCopyMemory;
     int32_t& remaining = ctx.unpack.remaining_size;
     for (;;) {
         const int32_t n = ctx.read_packed(buffer.get(), kStoredCopyBuffer);

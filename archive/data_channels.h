@@ -16,7 +16,7 @@ inline constexpr int32_t kStoredCopyBuffer = 32768;
 // runs the data step without output and without a checksum.
 void prepare_data_step(ArchiveContext& ctx, EntryOutput* output, bool pass_through);
 
-// Copies a stored entry through the channels: kExtractOk, or kExtractNoCopyBuffer.
+// Copies a stored entry through the channels: kExtractOk, or kExtractNoCopyMemory.
 ExtractResult copy_stored(ArchiveContext& ctx);
 
 // Whether the entry's data as handed to the output matches its header: the data checksum,

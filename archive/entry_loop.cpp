@@ -98,7 +98,7 @@ int32_t EntryLoop::run() {
         window.reset(new (std::nothrow) uint8_t[kWindowSize]());
         if (!window) {
             summary_.problem = ArchiveProblem::kOutOfMemory;
-            return kExtractNoWindow;
+            return kExtractNoWindowMemory;
         }
         ctx_.window = window.get();
     }
@@ -291,7 +291,7 @@ void EntryLoop::record(const EntryInfo& e) {
         summary_.bytes_written += e.header->unp_size > 0 ? static_cast<uint32_t>(e.header->unp_size) : 0;
     }
     if (e.problem != EntryProblem::kNone) {
-        ++summary_.failed;
+        if (summary_.failed++ == 0) summary_.first_problem = e.problem;
         if (result_ == kExtractOk) result_ = extract_result_of(e.problem);
     }
     listener_.on_entry(e);
@@ -329,7 +329,7 @@ int32_t extract_result_of(EntryProblem problem) {
         case EntryProblem::kNone: return kExtractOk;
         case EntryProblem::kHeaderCut:
         case EntryProblem::kContinuedFromPrevious: return kExtractNoArchive;
-        case EntryProblem::kNoCopyBuffer: return kExtractNoCopyBuffer;
+        case EntryProblem::kNoCopyBuffer: return kExtractNoCopyMemory;
         case EntryProblem::kEncrypted:
         case EntryProblem::kOldMethod:
         case EntryProblem::kLength:
@@ -378,7 +378,6 @@ int32_t run_archive_file(File file, const RunSetup& setup, ArchiveListener& list
         return kExtractEntryFailed;
     }
     build_crc32_table(ctx->crc32_table);
-    ctx->target_folder = setup.target_folder;
     ctx->archive_file = std::move(file);
     if (!ctx->archive_file) {
         summary.problem = ArchiveProblem::kCannotOpen;
@@ -400,7 +399,6 @@ int32_t run_archive_kept(File& file, const RunSetup& setup, ArchiveListener& lis
         return kExtractEntryFailed;
     }
     build_crc32_table(ctx->crc32_table);
-    ctx->target_folder = setup.target_folder;
     ctx->archive_file = std::move(file);
     const int32_t result = run_entries(*ctx, setup, listener, summary);
     file = std::move(ctx->archive_file);

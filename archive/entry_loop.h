@@ -130,6 +130,7 @@ struct RunSummary {
     ArchiveProblem problem;
     uint32_t entries;            // file headers, folders included
     uint32_t failed;             // entries with a problem
+    EntryProblem first_problem;  // of the first of them
     uint64_t unpacked_bytes;
     uint64_t packed_bytes;       // as the headers say
     uint64_t packed_read;        // as the data steps read: never more than the file holds

@@ -24,8 +24,6 @@ File open_shared(const char* path, const char* mode, int sharing) {
     return File(platform::open_file_shared(path, mode, sharing));
 }
 
-void close_file(File& file) { file.close(); }
-
 bool make_unbuffered(File& file) {
     return file && std::setvbuf(file.get(), nullptr, _IONBF, 0) == 0;
 }

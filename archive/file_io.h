@@ -30,7 +30,6 @@ private:
 
 // Sharing kind 0: others may not read meanwhile; 1: may not write; 2, 3: no restriction.
 File open_shared(const char* path, const char* mode, int sharing);
-void close_file(File& file);
 // Bytes read, 0 at end of file or on error.
 size_t read_bytes(File& file, void* buffer, size_t count);
 // Bytes written; 0 without writing when `file` is null or not open.

@@ -1,5 +1,7 @@
 // What an archive run ends with: the installer's extraction, and mksetup's list and test,
-// which judge an archive by the code an installation of it would end with.
+// which judge an archive by the code an installation of it would end with. The values are
+// the ones the installer has always returned (9 and -1 among them), kept so; what the
+// user is told comes from the entry's or the archive's problem, never from the code.
 #pragma once
 #include <cstdint>
 
@@ -16,8 +18,8 @@ enum ExtractResult : int32_t {
     kExtractNoArchive = 2,
     // An entry's data checksum or length differs, or its file did not take every byte.
     kExtractChecksum = 3,
-    kExtractNoWindow = 9,      // the 1 MB window cannot be had
-    kExtractNoCopyBuffer = -1, // the stored copy's buffer cannot be had
+    kExtractNoWindowMemory = 9,  // no memory for the 1 MB decoding window
+    kExtractNoCopyMemory = -1,   // no memory for the stored copy's 32 KB buffer
 };
 
 }  // namespace qarn

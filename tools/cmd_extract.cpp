@@ -89,20 +89,6 @@ bool select_languages(const std::vector<std::string>& names, LanguageChoice& cho
     return true;
 }
 
-const char* result_text(int32_t result) {
-    switch (result) {
-        case kExtractOk: return "every entry installed";
-        case kExtractEntryFailed: return "an entry could not be installed";
-        case kExtractNoArchive:
-            return "no readable archive (cannot open, no archive or no entry, a volume of a set, "
-                   "or a block the file cannot be positioned at)";
-        case kExtractChecksum: return "an entry failed its data check";
-        case kExtractNoWindow: return "out of memory for the decoding window";
-        case kExtractNoCopyBuffer: return "out of memory for the copy buffer";
-        default: return "failed";
-    }
-}
-
 }  // namespace
 
 int run_extract(const std::string& file, const std::string& dir,
@@ -135,9 +121,10 @@ int run_extract(const std::string& file, const std::string& dir,
         return kExitOk;
     }
     if (done.result != kInstallExtractFailed) return kExitEntriesFailed;  // the folder: said above
+    // The setup file's own problem, else the first failing entry's, as `test` names them.
     const char* why = done.summary.problem != ArchiveProblem::kNone
                           ? archive_problem_text(done.summary.problem)
-                          : result_text(done.extraction);
+                          : entry_problem_text(done.summary.first_problem);
     std::fprintf(stderr, "mksetup: %s: %s (result %d)\n", file.c_str(), why, done.extraction);
     return exit_status_for(done.extraction);
 }

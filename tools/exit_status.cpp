@@ -8,7 +8,7 @@ int exit_status_for(int32_t run_result) {
     switch (run_result) {
         case kExtractOk: return kExitOk;
         case kExtractNoArchive:
-        case kExtractNoWindow: return kExitCannotRead;
+        case kExtractNoWindowMemory: return kExitCannotRead;
         default: return kExitEntriesFailed;
     }
 }
