@@ -62,9 +62,9 @@ TEST_F(InstalledLanguages, OnlyEnglishHelpFileChecksEnglishAndExtraLanguages) {
     FakeDialog dialog;
     table_to_boxes(dialog);
     ensure_one_language(dialog);
-    EXPECT_FALSE(dialog.checked[201]);
-    EXPECT_TRUE(dialog.checked[202]);
-    EXPECT_TRUE(dialog.checked[203]);
+    EXPECT_FALSE(dialog.checked[kBoxGerman]);
+    EXPECT_TRUE(dialog.checked[kBoxEnglish]);
+    EXPECT_TRUE(dialog.checked[kBoxOtherLanguages]);
 }
 
 TEST_F(InstalledLanguages, NoHelpFileClearsAllAndEnglishComesBack) {
@@ -79,7 +79,7 @@ TEST_F(InstalledLanguages, NoHelpFileClearsAllAndEnglishComesBack) {
     FakeDialog dialog;
     table_to_boxes(dialog);
     ensure_one_language(dialog);
-    EXPECT_EQ(dialog.check_calls, std::vector<int>{202});
+    EXPECT_EQ(dialog.check_calls, std::vector<int>{kBoxEnglish});
 }
 
 TEST_F(InstalledLanguages, OtherLanguageMarksOnlyTheWildcardRow) {

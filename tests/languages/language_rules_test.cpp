@@ -32,11 +32,11 @@ TEST_F(LanguageRules, StartsWithAllThreeChosenInFixedOrder) {
     set_selected(0, 0, 0);
     reset_language_table();
     EXPECT_STREQ(g_language_table[0].code, "_DE");
-    EXPECT_EQ(g_language_table[0].control_id, 201);
+    EXPECT_EQ(g_language_table[0].control_id, kBoxGerman);
     EXPECT_STREQ(g_language_table[1].code, "_US");
-    EXPECT_EQ(g_language_table[1].control_id, 202);
+    EXPECT_EQ(g_language_table[1].control_id, kBoxEnglish);
     EXPECT_STREQ(g_language_table[2].code, "_??");
-    EXPECT_EQ(g_language_table[2].control_id, 203);
+    EXPECT_EQ(g_language_table[2].control_id, kBoxOtherLanguages);
     EXPECT_EQ(g_language_table[3].code, nullptr);
     EXPECT_EQ(selection(), "111");
     EXPECT_STREQ(kProductPrefix, "QARN");
@@ -60,17 +60,17 @@ TEST_F(LanguageRules, GermanDefaultsReplaceEarlierMarks) {
 
 TEST_F(LanguageRules, TableToBoxesChecksChosenRowsAndNeverUnchecks) {
     FakeDialog dialog;
-    dialog.checked[202] = true;
+    dialog.checked[kBoxEnglish] = true;
     set_selected(2, 0, 0);  // a row marked twice counts as chosen
     table_to_boxes(dialog);
-    EXPECT_EQ(dialog.check_calls, std::vector<int>{201});
-    EXPECT_TRUE(dialog.checked[202]);
+    EXPECT_EQ(dialog.check_calls, std::vector<int>{kBoxGerman});
+    EXPECT_TRUE(dialog.checked[kBoxEnglish]);
 }
 
 TEST_F(LanguageRules, BoxesToTableStoresOneOrZero) {
     FakeDialog dialog;
-    dialog.checked[201] = true;
-    dialog.checked[203] = true;
+    dialog.checked[kBoxGerman] = true;
+    dialog.checked[kBoxOtherLanguages] = true;
     set_selected(0, 2, 2);
     boxes_to_table(dialog);
     EXPECT_EQ(selection(), "101");
@@ -78,13 +78,13 @@ TEST_F(LanguageRules, BoxesToTableStoresOneOrZero) {
 
 TEST_F(LanguageRules, OnlyExtraLanguagesChosenBringsEnglishBack) {
     FakeDialog dialog;
-    dialog.checked[203] = true;
+    dialog.checked[kBoxOtherLanguages] = true;
     boxes_to_table(dialog);
     ensure_one_language(dialog);
     EXPECT_EQ(selection(), "011");
-    EXPECT_TRUE(dialog.checked[202]);
-    EXPECT_TRUE(dialog.checked[203]);
-    EXPECT_FALSE(dialog.checked[201]);
+    EXPECT_TRUE(dialog.checked[kBoxEnglish]);
+    EXPECT_TRUE(dialog.checked[kBoxOtherLanguages]);
+    EXPECT_FALSE(dialog.checked[kBoxGerman]);
 }
 
 TEST_F(LanguageRules, NothingChosenChecksEnglish) {
@@ -92,7 +92,7 @@ TEST_F(LanguageRules, NothingChosenChecksEnglish) {
     set_selected(0, 0, 0);
     ensure_one_language(dialog);
     EXPECT_EQ(selection(), "010");
-    EXPECT_EQ(dialog.check_calls, std::vector<int>{202});
+    EXPECT_EQ(dialog.check_calls, std::vector<int>{kBoxEnglish});
 }
 
 TEST_F(LanguageRules, OneRealLanguageIsEnoughAndNothingIsTouched) {
@@ -109,10 +109,10 @@ TEST_F(LanguageRules, UncheckingTheLastRealLanguageChecksEnglishAgain) {
     // "English" already off, the user unchecks "Deutsch"; box 203 plays no part.
     for (bool others : {false, true}) {
         FakeDialog dialog;
-        dialog.checked[203] = others;
+        dialog.checked[kBoxOtherLanguages] = others;
         boxes_to_table(dialog);
         ensure_one_language(dialog);
-        EXPECT_TRUE(dialog.checked[202]);
+        EXPECT_TRUE(dialog.checked[kBoxEnglish]);
         EXPECT_EQ(g_language_table[1].selected, 1);
     }
 }
@@ -122,16 +122,16 @@ TEST_F(LanguageRules, StartUpOnGermanSystemChecksOnlyDeutsch) {
     apply_german_defaults();
     table_to_boxes(dialog);
     ensure_one_language(dialog);
-    EXPECT_TRUE(dialog.checked[201]);
-    EXPECT_FALSE(dialog.checked[202]);
-    EXPECT_FALSE(dialog.checked[203]);
+    EXPECT_TRUE(dialog.checked[kBoxGerman]);
+    EXPECT_FALSE(dialog.checked[kBoxEnglish]);
+    EXPECT_FALSE(dialog.checked[kBoxOtherLanguages]);
 }
 
 TEST_F(LanguageRules, StartUpOnOtherSystemChecksAllThree) {
     FakeDialog dialog;
     table_to_boxes(dialog);
     ensure_one_language(dialog);
-    EXPECT_EQ(dialog.check_calls, (std::vector<int>{201, 202, 203}));
+    EXPECT_EQ(dialog.check_calls, (std::vector<int>{kBoxGerman, kBoxEnglish, kBoxOtherLanguages}));
 }
 
 }  // namespace
