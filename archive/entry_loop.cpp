@@ -369,23 +369,6 @@ int32_t run_entries(ArchiveContext& ctx, const RunSetup& setup, ArchiveListener&
     return EntryLoop(ctx, setup, listener, summary).run();
 }
 
-int32_t run_archive_file(File file, const RunSetup& setup, ArchiveListener& listener,
-                         RunSummary& summary) {
-    summary = {};
-    std::unique_ptr<ArchiveContext> ctx(new (std::nothrow) ArchiveContext());
-    if (!ctx) {
-        summary.problem = ArchiveProblem::kOutOfMemory;
-        return kExtractEntryFailed;
-    }
-    build_crc32_table(ctx->crc32_table);
-    ctx->archive_file = std::move(file);
-    if (!ctx->archive_file) {
-        summary.problem = ArchiveProblem::kCannotOpen;
-        return kExtractNoArchive;
-    }
-    return run_entries(*ctx, setup, listener, summary);
-}
-
 int32_t run_archive_kept(File& file, const RunSetup& setup, ArchiveListener& listener,
                          RunSummary& summary) {
     summary = {};
@@ -403,6 +386,11 @@ int32_t run_archive_kept(File& file, const RunSetup& setup, ArchiveListener& lis
     const int32_t result = run_entries(*ctx, setup, listener, summary);
     file = std::move(ctx->archive_file);
     return result;
+}
+
+int32_t run_archive_file(File file, const RunSetup& setup, ArchiveListener& listener,
+                         RunSummary& summary) {
+    return run_archive_kept(file, setup, listener, summary);
 }
 
 int32_t run_archive(const char* path, const RunSetup& setup, ArchiveListener& listener,

@@ -54,7 +54,8 @@ public:
         if (entry.problem == EntryProblem::kNone || failed_) return;
         failed_ = true;
         header_problem_ = is_header_problem(entry.problem);
-        copy_name(entry.name);  // the record's buffer changes with the next header
+        // The record's buffer changes with the next header. A name always fits.
+        join_checked(name_, sizeof name_, entry.name, "");
     }
     void finish(int32_t result, const RunSummary& summary) {
         if (result == kExtractOk) return;
@@ -64,11 +65,6 @@ public:
     }
 
 private:
-    void copy_name(const char* name) {
-        size_t i = 0;
-        for (; name[i] != '\0' && i + 1 < sizeof name_; ++i) name_[i] = name[i];
-        name_[i] = '\0';
-    }
     ExtractionUser& user_;
     const char* setup_path_;
     char name_[kPathSize] = {};

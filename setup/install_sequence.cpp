@@ -20,7 +20,7 @@ constexpr uint64_t kCluster = 4096;
 
 InstallOutcome outcome(InstallResult result, int32_t extraction = kExtractOk,
                        const RunSummary& summary = {}) {
-    return {result, extraction, summary};
+    return {result, extraction, summary.problem, summary.first_problem};
 }
 
 }  // namespace

@@ -31,8 +31,9 @@ struct InstallRequest {
 
 struct InstallOutcome {
     InstallResult result;
-    int32_t extraction;  // the ExtractResult, with kInstallExtractFailed
-    RunSummary summary;  // of the last walk of the archive
+    int32_t extraction;              // the ExtractResult, with kInstallExtractFailed
+    ArchiveProblem archive_problem;  // why the last walk could not read the archive whole
+    EntryProblem entry_problem;      // the first failing entry's problem in it
 };
 
 // The installation's user: the dialog, or mksetup's console. The run's own boxes come

@@ -75,33 +75,26 @@ const char* cannot_install_file_text(int32_t language) {
 
 namespace {
 
-// Appends `bytes` as kilobytes below a megabyte ("640 KB"), else as megabytes with one
-// decimal ("41.2 MB"; German "41,2 MB"). A need is rounded up, free space down, so that
-// the box never shows a need as met that is not. Shifts, not 64-bit divisions: a 32-bit
-// program would carry the runtime's long division for them.
-bool append_size(char* out, size_t capacity, uint64_t bytes, bool round_up, char decimal_mark) {
+// Appends `bytes` as megabytes with one decimal ("41.2 MB"; German "41,2 MB"). A need is
+// rounded up, free space down, so that the box never shows a need as met that is not.
+// Shifts, not 64-bit divisions: a 32-bit program would carry the runtime's long division
+// for them; 32 bits of tenths reach 400 terabytes.
+bool append_megabytes(char* out, size_t capacity, uint64_t bytes, bool round_up, char decimal_mark) {
     const uint64_t up = round_up ? 1023 : 0;
-    const uint64_t kilobytes = (bytes + up) >> 10;
-    const bool small = kilobytes < 1024;
-    // Tenths of a megabyte; no drive holds 400 terabytes yet, so 32 bits hold them.
-    const uint64_t tenths64 = (kilobytes * 10 + up) >> 10;
-    const auto count = static_cast<uint32_t>(small ? kilobytes : tenths64 < 0xFFFFFFFFu ? tenths64 : 0xFFFFFFFFu);
-    const uint32_t whole = small ? count : count / 10;
-    char number[16];
-    int at = 0;
-    char digits[12];
+    const uint64_t tenths64 = ((((bytes + up) >> 10) * 10) + up) >> 10;
+    const auto tenths = static_cast<uint32_t>(tenths64 < 0xFFFFFFFFu ? tenths64 : 0xFFFFFFFFu);
+    char digits[16];
     int n = 0;
-    for (uint32_t v = whole;; v /= 10) {
+    digits[n++] = static_cast<char>('0' + tenths % 10);
+    digits[n++] = decimal_mark;
+    for (uint32_t v = tenths / 10;; v /= 10) {
         digits[n++] = static_cast<char>('0' + v % 10);
         if (v < 10) break;
     }
-    while (n > 0) number[at++] = digits[--n];
-    if (!small) {
-        number[at++] = decimal_mark;
-        number[at++] = static_cast<char>('0' + count % 10);
-    }
-    number[at] = '\0';
-    return append_checked(out, number, capacity) && append_checked(out, small ? " KB" : " MB", capacity);
+    char number[20];
+    for (int i = 0; i < n; ++i) number[i] = digits[n - 1 - i];
+    number[n] = '\0';
+    return append_checked(out, number, capacity) && append_checked(out, " MB", capacity);
 }
 
 }  // namespace
@@ -117,9 +110,9 @@ bool compose_no_room_text(int32_t language, uint64_t needed, uint64_t free, char
                                  "ben\xF6tigt werden "
                                : "There is not enough free space for the installation: it needs ",
                         "") &&
-           append_size(out, capacity, needed, true, mark) &&
+           append_megabytes(out, capacity, needed, true, mark) &&
            append_checked(out, german ? ", auf dem Laufwerk sind " : ", the drive has ", capacity) &&
-           append_size(out, capacity, free, false, mark) &&
+           append_megabytes(out, capacity, free, false, mark) &&
            append_checked(out, german ? " frei." : " free.", capacity);
 }
 

@@ -28,7 +28,7 @@ const char* cannot_create_path_text(int32_t language);
 const char* cannot_install_file_text(int32_t language);
 
 // The box of a drive with too little room: what the installation needs and what the drive
-// has, in megabytes. False for kUiUnset, or when `out` cannot hold the text.
+// has, in megabytes with one decimal. False for kUiUnset, or when `out` cannot hold the text.
 bool compose_no_room_text(int32_t language, uint64_t needed, uint64_t free, char* out,
                           size_t capacity);
 

@@ -122,9 +122,9 @@ int run_extract(const std::string& file, const std::string& dir,
     }
     if (done.result != kInstallExtractFailed) return kExitEntriesFailed;  // the folder: said above
     // The setup file's own problem, else the first failing entry's, as `test` names them.
-    const char* why = done.summary.problem != ArchiveProblem::kNone
-                          ? archive_problem_text(done.summary.problem)
-                          : entry_problem_text(done.summary.first_problem);
+    const char* why = done.archive_problem != ArchiveProblem::kNone
+                          ? archive_problem_text(done.archive_problem)
+                          : entry_problem_text(done.entry_problem);
     std::fprintf(stderr, "mksetup: %s: %s (result %d)\n", file.c_str(), why, done.extraction);
     return exit_status_for(done.extraction);
 }
