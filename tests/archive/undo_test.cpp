@@ -63,6 +63,12 @@ class Undo : public ExtractTest {
 protected:
     // The previous installation: files of every kind the new version meets.
     void install_previous() {
+        // The last round's read-only file must not keep its folder alive.
+        std::error_code ec;
+        for (auto it = fs::recursive_directory_iterator(target_dir(), ec);
+             !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+            fs::permissions(it->path(), fs::perms::owner_write, fs::perm_options::add, ec);
+        }
         fs::remove_all(target_dir());
         fs::create_directories(target_dir());
         std::vector<TestEntry> v;
