@@ -159,7 +159,7 @@ void survey_links(Installation& inst) {
 }
 
 void survey_registry(Installation& inst) {
-    char value[kPathSize];
+    char value[kPathSize + 2];  // a path in quotes
     const std::string entry_key = std::string(kUninstallKey) + kProductName;
     if (read_registry_text(HKEY_LOCAL_MACHINE, entry_key.c_str(), "UninstallString", value,
                            sizeof value)) {

@@ -98,6 +98,10 @@ std::string uninstall_value(const char* name) {
     return test::registry_text(HKEY_LOCAL_MACHINE, kUninstallKey, name);
 }
 
+std::string uninstall_command_for(const std::string& folder) {
+    return "\"" + folder + "\\UnInst.exe\"";
+}
+
 std::string settings_language(const std::string& ini_path) {
     if (!exists(ini_path)) return "<no file>";
     char value[64];

@@ -87,8 +87,9 @@ TEST_F(Uninstall, TheEntryRemovesTheProductAndKeepsTheUsersFileAndSettings) {
     write_text(folder + "\\My notes.txt", "mine");
     write_text(folder + "\\QARN.INI", "[QARN]\r\nLanguage=US\r\n");
 
+    // Quoted, with its blank, and started as Windows starts it.
     const std::string command = uninstall_value("UninstallString");
-    ASSERT_EQ(command, folder + "\\UnInst.exe");  // unquoted, with its blank
+    ASSERT_EQ(command, "\"" + folder + "\\UnInst.exe\"");
     const ConfirmedUninstall done = uninstall_with_yes(command);
     EXPECT_TRUE(has(done.question, "Remove Zentrivo from the folder\n\n    " + folder + "\n\n"))
         << done.question;
@@ -116,6 +117,21 @@ TEST_F(Uninstall, TheEntryRemovesTheProductAndKeepsTheUsersFileAndSettings) {
     EXPECT_FALSE(exists(settings_home()));
     // The copy that did the work goes at the next restart.
     EXPECT_TRUE(has(pending_removals(), "QARN-UnInst-")) << pending_removals();
+}
+
+// Installations of earlier versions recorded the command without quotes: it still starts the
+// uninstaller, which still takes the entry for its own.
+TEST_F(Uninstall, AnUnquotedEntryOfAnEarlierInstallationIsRemovedToo) {
+    const std::string folder = kScratch + "\\Earlier Version";
+    install(folder, true, true, true);
+    test::set_registry_text(HKEY_LOCAL_MACHINE,
+                            "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zentrivo",
+                            "UninstallString", folder + "\\UnInst.exe");
+    const ConfirmedUninstall done = uninstall_with_yes(uninstall_value("UninstallString"));
+    EXPECT_TRUE(has(done.report, "Zentrivo has been removed from " + folder + ".")) << done.report;
+    EXPECT_TRUE(has(done.report, "- the entry in the list of installed programs")) << done.report;
+    expect_no_product_traces(folder);
+    EXPECT_FALSE(exists(folder));
 }
 
 TEST_F(Uninstall, WithNothingOfTheUsersTheFolderGoesAndTheSettingsFileStaysInItsHome) {
@@ -238,7 +254,7 @@ TEST_F(Uninstall, AFileInUseKeepsWhatASecondRunNeedsAndTheSecondRunFinishes) {
     // Everything a second run needs is still there.
     EXPECT_EQ(folder_entries(folder),
               (std::vector<std::string>{"QARN.exe", "UNINST.LST", "UnInst.exe"}));
-    EXPECT_EQ(uninstall_value("UninstallString"), folder + "\\UnInst.exe");
+    EXPECT_EQ(uninstall_value("UninstallString"), uninstall_command_for(folder));
     EXPECT_EQ(recorded_dir(), folder);
     EXPECT_TRUE(exists(desktop_icon()));
     EXPECT_EQ(folder_entries(common_group()).size(), 4u);
