@@ -33,6 +33,15 @@ int report(Language language, const Outcome& outcome) {
     return complete(outcome) ? kExitDone : kExitPartly;
 }
 
+// Tells the user that the folder is not worked in (it is a link, or lies in one); true when
+// that is so.
+bool folder_refused(const Installation& inst, Language language) {
+    FolderProblem problem;
+    if (!folder_refused(inst, problem)) return false;
+    show(language, folder_refused_text(language, inst.folder, problem), MB_ICONWARNING);
+    return true;
+}
+
 // Tells the user that there is nothing to do; true when that is so.
 bool nothing_to_do(const Installation& inst, Language language) {
     const Findings findings = findings_of(inst);
@@ -53,8 +62,9 @@ int start_removal() {
         show(Language::kEnglish, cannot_start_text(Language::kEnglish), MB_ICONERROR);
         return kExitCannotStart;
     }
-    const Installation inst = survey_installation(own);
+    Installation inst = survey_installation(own);
     const Language language = choose_language(inst.evidence);
+    if (folder_refused(inst, language)) return kExitPartly;
     if (nothing_to_do(inst, language)) return kExitDone;
     const int answer =
         MessageBoxA(nullptr, confirmation_text(language, inst.folder).c_str(),
@@ -68,7 +78,11 @@ int start_removal() {
 // The copy in the temporary folder, once the user has said Yes.
 int finish_removal(const FinishRequest& request) {
     wait_for_original(request.wait_handle);
-    const Installation inst = survey_installation(request.uninstaller_path);
+    Installation inst = survey_installation(request.uninstaller_path);
+    if (folder_refused(inst, request.language)) {
+        remove_own_file_at_restart();
+        return kExitPartly;
+    }
     if (nothing_to_do(inst, request.language)) {
         remove_own_file_at_restart();
         return kExitDone;

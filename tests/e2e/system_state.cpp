@@ -49,6 +49,8 @@ void forget_installations() {
     DeleteFileA((special_folder(CSIDL_DESKTOP) + "\\Zentrivo.lnk").c_str());
     remove_tree(special_folder(CSIDL_APPDATA) + "\\Obrelux");
     remove_tree(program_files_dir() + "\\QARN");
+    // Links among the scenarios' files are removed as links, not followed.
+    test::remove_tree(kScratch);
     remove_tree(kScratch);
     CreateDirectoryA(kScratch.c_str(), nullptr);
 }

@@ -62,6 +62,15 @@ std::vector<std::string> list_lines(const std::string& list_file) {
     return lines;
 }
 
+std::vector<uint8_t> file_bytes_of_text(const std::string& text) {
+    return std::vector<uint8_t>(text.begin(), text.end());
+}
+
+void link_or_fail(const std::string& link, const std::string& target, bool folder) {
+    std::string why;
+    ASSERT_TRUE(test::make_symbolic_link(link, target, folder, why)) << why;
+}
+
 void expect_no_product_traces(const std::string& folder) {
     expect_absent(folder, product_files());
     EXPECT_FALSE(exists(common_group()));
@@ -206,6 +215,63 @@ TEST_F(Uninstall, AHostileListTouchesNothingOutsideTheFolder) {
     EXPECT_TRUE(exists(around + "\\absolute.txt"));
     EXPECT_TRUE(exists(kScratch + "\\rooted.txt"));
     EXPECT_EQ(folder_entries(around), (std::vector<std::string>{"absolute.txt", "outside.txt"}));
+}
+
+// A product file or folder replaced by a link (under Wine a Unix symbolic link, the only
+// kind it makes): the link is left, and what it leads to is not touched.
+TEST_F(Uninstall, LinksInTheFolderAreLeftAloneAndWhatTheyLeadToIsNotTouched) {
+    const std::string folder = kScratch + "\\Links\\QARN";
+    install(folder, true, true, true);
+    const std::string outside = kScratch + "\\Outside";
+    make_folder(outside + "\\Help");
+    write_text(outside + "\\LICENSE.TXT", "not the product's");
+    write_text(outside + "\\Help\\QARN_DE.CHM", "not the product's either");
+    ASSERT_TRUE(DeleteFileA((folder + "\\LICENSE.TXT").c_str()));
+    link_or_fail(folder + "\\LICENSE.TXT", outside + "\\LICENSE.TXT", false);
+    link_or_fail(folder + "\\Help", outside + "\\Help", true);
+    // A list naming a file in that folder, as a product with a Help folder would.
+    std::string list = "QARN uninstall list 1\r\n";
+    for (const std::string& line : list_lines(folder + "\\UNINST.LST")) list += line + "\r\n";
+    write_text(folder + "\\UNINST.LST", list + "Help\\QARN_DE.CHM\r\n");
+
+    const ConfirmedUninstall done = uninstall_with_yes(uninstall_value("UninstallString"));
+    EXPECT_TRUE(has(done.report, "Zentrivo has been removed from " + folder + ".")) << done.report;
+    EXPECT_TRUE(has(done.report,
+                    "Left alone, because they are links (junctions or symbolic links) or lie "
+                    "behind one, and removing through a link could reach outside the folder:\n"
+                    "- LICENSE.TXT\n- Help\\QARN_DE.CHM\n"))
+        << done.report;
+    EXPECT_TRUE(has(done.report, "Kept:\n- the folder " + folder)) << done.report;
+    EXPECT_EQ(done.exit_code, 0);
+
+    EXPECT_EQ(file_bytes(outside + "\\LICENSE.TXT"), file_bytes_of_text("not the product's"));
+    EXPECT_EQ(file_bytes(outside + "\\Help\\QARN_DE.CHM"),
+              file_bytes_of_text("not the product's either"));
+    EXPECT_EQ(folder_entries(folder), (std::vector<std::string>{"Help", "LICENSE.TXT"}));
+    EXPECT_EQ(uninstall_value("UninstallString"), "<missing>");
+    EXPECT_FALSE(exists(desktop_icon()));
+}
+
+// An installation reached through a link: the uninstaller works in no folder that is, or
+// lies in, a link, so nothing changes anywhere.
+TEST_F(Uninstall, AnInstallationReachedThroughALinkIsNotTouched) {
+    const std::string real = kScratch + "\\Real";
+    install(real + "\\QARN", true, true, true);
+    link_or_fail(kScratch + "\\Via", real, true);
+    const std::string via = kScratch + "\\Via\\QARN";
+    const std::string before = system_snapshot(real + "\\QARN");
+
+    UninstallRun run;
+    ASSERT_TRUE(run.start("\"" + via + "\\UnInst.exe\""));
+    const UninstallBox box = run.wait_for_box();
+    ASSERT_NE(box.window, nullptr);
+    EXPECT_EQ(box.text, "Zentrivo is not removed from\n\n    " + via +
+                            "\n\nThis folder is a link (a junction or symbolic link), or lies in "
+                            "a linked or mounted folder, and the uninstaller removes nothing "
+                            "through a link. Nothing was removed.");
+    UninstallRun::answer(box, IDOK);
+    EXPECT_EQ(run.wait_for_exit(), 2);
+    EXPECT_EQ(system_snapshot(real + "\\QARN"), before);
 }
 
 TEST_F(Uninstall, WithoutATemporaryFolderTheUninstallerGoesAtTheNextRestart) {
