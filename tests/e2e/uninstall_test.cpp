@@ -3,9 +3,12 @@
 // keeps the user's files and settings, refuses a hostile list line by line, and changes
 // nothing when it is answered No, run a second time, or started for a folder already gone.
 #include <shlobj.h>
+#include <aclapi.h>
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
+#include <memory>
 #include <sstream>
 
 #include "tests/e2e/scenario.h"
@@ -62,8 +65,84 @@ std::vector<std::string> list_lines(const std::string& list_file) {
     return lines;
 }
 
+std::string temp_folder() {
+    char path[MAX_PATH + 1] = "";
+    GetTempPathA(sizeof path, path);
+    return path;
+}
+
+// What the uninstaller's copy leaves in the temporary folder: its folder, or its file moved
+// out of it.
+std::vector<std::string> copy_traces() {
+    std::vector<std::string> names;
+    for (const std::string& name : folder_entries(temp_folder())) {
+        if (name.rfind("QARN-UnInst-", 0) == 0) names.push_back(name);
+    }
+    return names;
+}
+
+bool same_path_text(const std::string& a, const std::string& b) {
+    return _stricmp(a.c_str(), b.c_str()) == 0;
+}
+
 std::vector<uint8_t> file_bytes_of_text(const std::string& text) {
     return std::vector<uint8_t>(text.begin(), text.end());
+}
+
+bool is_copy_folder_name(const std::string& name) {
+    const std::string prefix = "QARN-UnInst-";
+    return name.size() == prefix.size() + 32 && name.rfind(prefix, 0) == 0 &&
+           std::all_of(name.begin() + static_cast<long>(prefix.size()), name.end(),
+                       [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; });
+}
+
+bool is_account(PSID sid, WELL_KNOWN_SID_TYPE type) {
+    alignas(DWORD) unsigned char known[SECURITY_MAX_SID_SIZE];
+    DWORD size = sizeof known;
+    return CreateWellKnownSid(type, nullptr, known, &size) && EqualSid(sid, known);
+}
+
+// The accounts the access list of `path` lets in, as the system keeps it; "<error>" when it
+// cannot be read.
+std::vector<std::string> accounts_let_into(const std::string& path) {
+    PACL acl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                              nullptr, &acl, nullptr, &descriptor) != ERROR_SUCCESS) {
+        return {"<error>"};
+    }
+    const std::unique_ptr<void, decltype(&LocalFree)> owned(descriptor, &LocalFree);
+    std::vector<std::string> accounts;
+    for (DWORD i = 0; acl != nullptr && i < acl->AceCount; ++i) {
+        void* ace = nullptr;
+        if (!GetAce(acl, i, &ace)) break;
+        const auto* allowed = static_cast<const ACCESS_ALLOWED_ACE*>(ace);
+        if (allowed->Header.AceType != ACCESS_ALLOWED_ACE_TYPE) continue;
+        PSID sid = const_cast<DWORD*>(&allowed->SidStart);
+        if (is_account(sid, WinWorldSid)) {
+            accounts.push_back("Everyone");
+        } else if (is_account(sid, WinBuiltinUsersSid)) {
+            accounts.push_back("Users");
+        } else if (is_account(sid, WinAuthenticatedUserSid)) {
+            accounts.push_back("Authenticated Users");
+        } else if (is_account(sid, WinLocalSystemSid)) {
+            accounts.push_back("SYSTEM");
+        } else if (is_account(sid, WinBuiltinAdministratorsSid)) {
+            accounts.push_back("Administrators");
+        } else {
+            accounts.push_back("an account");
+        }
+    }
+    return accounts;
+}
+
+std::string image_of_process(DWORD id) {
+    const std::unique_ptr<void, decltype(&CloseHandle)> process(
+        OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id), &CloseHandle);
+    if (process == nullptr) return "<gone>";
+    char path[MAX_PATH] = "";
+    DWORD size = sizeof path;
+    return QueryFullProcessImageNameA(process.get(), 0, path, &size) ? path : "<unknown>";
 }
 
 void link_or_fail(const std::string& link, const std::string& target, bool folder) {
@@ -124,7 +203,7 @@ TEST_F(Uninstall, TheEntryRemovesTheProductAndKeepsTheUsersFileAndSettings) {
     EXPECT_EQ(settings_language(folder + "\\QARN.INI"), "US");
     // The empty settings home the installer made goes too.
     EXPECT_FALSE(exists(settings_home()));
-    // The copy that did the work goes at the next restart.
+    // The copy that did the work is gone, or goes at the next restart.
     EXPECT_TRUE(has(pending_removals(), "QARN-UnInst-")) << pending_removals();
 }
 
@@ -217,6 +296,52 @@ TEST_F(Uninstall, AHostileListTouchesNothingOutsideTheFolder) {
     EXPECT_EQ(folder_entries(around), (std::vector<std::string>{"absolute.txt", "outside.txt"}));
 }
 
+// The copy that does the work runs from a folder made for it, which only it (Administrators
+// and SYSTEM) may enter, and which goes when it is done.
+TEST_F(Uninstall, TheCopyRunsFromAPrivateFolderOfItsOwnThatGoesWithIt) {
+    const std::string folder = kScratch + "\\Copy Folder";
+    install(folder, true, true, true);
+    ASSERT_TRUE(copy_traces().empty());
+    UninstallRun run;
+    ASSERT_TRUE(run.start(uninstall_value("UninstallString")));
+    const UninstallBox question = run.wait_for_box();
+    ASSERT_NE(question.window, nullptr);
+    EXPECT_TRUE(copy_traces().empty());  // nothing is written before Yes
+    UninstallRun::answer(question, IDYES);
+    EXPECT_EQ(run.wait_for_exit(), 0);
+    const UninstallBox report = run.wait_for_box(question.window);
+    ASSERT_NE(report.window, nullptr);
+    EXPECT_TRUE(has(report.text, "Zentrivo has been removed from " + folder + ".")) << report.text;
+
+    // While the report is up, the copy is running, from its folder.
+    const std::vector<std::string> traces = copy_traces();
+    ASSERT_EQ(traces.size(), 1u);
+    const std::string copy_folder = temp_folder() + traces[0];
+    EXPECT_TRUE(is_copy_folder_name(traces[0])) << traces[0];
+    EXPECT_TRUE(is_folder(copy_folder));
+    // (Not listed: Wine lists no folder that a handle with the right to delete it holds.)
+    EXPECT_TRUE(exists(copy_folder + "\\UnInst.exe"));
+    EXPECT_TRUE(same_path_text(image_of_process(report.process), copy_folder + "\\UnInst.exe"))
+        << image_of_process(report.process);
+    // Nobody else is let in. (Wine keeps an access list only as the Unix mode, which reads
+    // back as its owner and SYSTEM; a folder made without one lets everyone read.)
+    for (const std::string& account : accounts_let_into(copy_folder)) {
+        EXPECT_TRUE(account == "SYSTEM" || account == "Administrators" || account == "an account")
+            << account;
+    }
+    EXPECT_FALSE(accounts_let_into(copy_folder).empty());
+
+    UninstallRun::answer(report, IDOK);
+    EXPECT_TRUE(UninstallRun::wait_for_end_of(report));
+    // Gone, the folder and the file that ran from it (under Wine at once, as its last handle
+    // closed; on Windows, where the system keeps it, at the next restart).
+    wait_until([] { return copy_traces().empty(); }, 5000);
+    EXPECT_EQ(copy_traces(), std::vector<std::string>{});
+    EXPECT_TRUE(has(pending_removals(), copy_folder + ".tmp\n")) << pending_removals();
+    expect_no_product_traces(folder);
+    EXPECT_FALSE(exists(folder));
+}
+
 // A product file or folder replaced by a link (under Wine a Unix symbolic link, the only
 // kind it makes): the link is left, and what it leads to is not touched.
 TEST_F(Uninstall, LinksInTheFolderAreLeftAloneAndWhatTheyLeadToIsNotTouched) {
@@ -272,6 +397,7 @@ TEST_F(Uninstall, AnInstallationReachedThroughALinkIsNotTouched) {
     UninstallRun::answer(box, IDOK);
     EXPECT_EQ(run.wait_for_exit(), 2);
     EXPECT_EQ(system_snapshot(real + "\\QARN"), before);
+    EXPECT_TRUE(copy_traces().empty());
 }
 
 TEST_F(Uninstall, WithoutATemporaryFolderTheUninstallerGoesAtTheNextRestart) {
