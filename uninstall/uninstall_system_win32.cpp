@@ -258,6 +258,44 @@ Removal remove_patiently(const Folder& folder, const std::string& name) {
     return r;
 }
 
+// What is below the work folder, for plan_work_folder: found by name, each later opened by
+// remove_item's rules.
+void survey_work_folder(const std::string& folder, const std::string& relative, int depth,
+                        std::vector<FoundEntry>& found) {
+    for_each_found(folder + relative + "\\*", [&](const std::string& name, DWORD attributes) {
+        const std::string entry = relative + "\\" + name;
+        if ((folder + entry).size() > kMaxPath) {
+            found.push_back({entry, FoundKind::kOutOfReach});
+        } else if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+            found.push_back({entry, FoundKind::kLink});
+        } else if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+            found.push_back({entry, FoundKind::kFile});
+        } else if (depth >= kMaxCountDepth) {
+            found.push_back({entry, FoundKind::kOutOfReach});
+        } else {
+            found.push_back({entry, FoundKind::kFolder});
+            survey_work_folder(folder, entry, depth + 1, found);
+        }
+    });
+}
+
+void remove_work_folder(const Installation& inst, Outcome& o) {
+    if (!inst.work_folder) return;
+    const WorkFolderPlan plan = plan_work_folder(inst.work_entries);
+    size_t files = 0;  // not the product's files: not counted in the report
+    for (const std::string& name : plan.files) remove_counted(inst.place, name, name, files, o);
+    for (const std::string& name : plan.links) o.linked.push_back(name);
+    for (const std::string& name : plan.out_of_reach) o.failed.push_back(name);
+    for (const std::string& name : plan.folders) {
+        Refusal why = Refusal::kNone;
+        const Removal r = remove_item(inst.place, name, ItemKind::kFolder, &why);
+        if (r == Removal::kRemoved && is_setup_work_folder(name)) o.work_folder_removed = true;
+        if (r == Removal::kRefused) (why == Refusal::kUnknown ? o.failed : o.linked).push_back(name);
+        // A folder that is not empty holds what was refused or resisted, and said so.
+        if (r == Removal::kFailed) o.failed.push_back(name);
+    }
+}
+
 struct Left {
     size_t files = 0;
     size_t entries = 0;  // files and folders
@@ -364,6 +402,12 @@ Installation survey_installation(const std::string& uninstaller_path) {
     for (const std::string& name : inst.plan.files) {
         if (is_file(inst.folder + name)) inst.present.push_back(name);
     }
+    const std::string work = inst.folder + kSetupWorkFolder;
+    const DWORD work_attributes = attributes_of(work);
+    inst.work_folder = work_attributes != INVALID_FILE_ATTRIBUTES &&
+                       (work_attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+                       (work_attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+    if (inst.work_folder) survey_work_folder(inst.folder, kSetupWorkFolder, 0, inst.work_entries);
 
     survey_links(inst);
     survey_registry(inst);
@@ -386,6 +430,7 @@ Findings findings_of(const Installation& inst) {
     f.links = inst.links.size();
     f.uninstall_entry = inst.uninstall_entry;
     f.user_key = inst.user_key;
+    f.work_folder = inst.work_folder;
     return f;
 }
 
@@ -405,6 +450,7 @@ Outcome remove_installation(Installation& inst, SelfRemoval self) {
     for (const std::string& name : inst.present) {
         remove_counted(inst.place, name, name, o.files_removed, o);
     }
+    remove_work_folder(inst, o);
     bool uninstaller_pending = false;
     if (o.failed.empty()) remove_links_and_records(inst, o);
     // The list and the uninstaller stay while anything resisted, so the run can be repeated.
@@ -451,9 +497,11 @@ Outcome remove_installation(Installation& inst, SelfRemoval self) {
         if (is_file(s)) o.settings.push_back(s);
     }
     // After a partial run the folder still holds product files: the report names what
-    // resisted instead of counting files as the user's.
+    // resisted instead of counting files as the user's. A setup's work folder is never
+    // counted as the user's.
     if (o.failed.empty() && is_folder(inst.folder)) {
         std::vector<std::string> skip{kSettingsName};
+        if (inst.work_folder) skip.push_back(kSetupWorkFolder);
         // Links left alone are named as such, not counted as files of the user's.
         for (const std::string& name : o.linked) {
             if (name.find('\\') == std::string::npos) skip.push_back(name);

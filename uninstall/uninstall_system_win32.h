@@ -42,6 +42,9 @@ struct Installation {
     UninstallList list;
     FilePlan plan;
     std::vector<std::string> present;  // names of plan.files that are files in the folder
+    // A setup's work folder (a folder, no link) and what was found in it.
+    bool work_folder = false;
+    std::vector<FoundEntry> work_entries;
 
     std::vector<SystemItem> groups;  // Start-menu groups "QARN" that exist (both places)
     std::vector<LinkFile> links;      // shortcuts that point into the folder
@@ -69,8 +72,9 @@ enum class SelfRemoval {
     kAtRestart,  // it is still running: its file (and the folder) go at the next restart
 };
 
-// Removes the listed files; when all of them are gone, the shortcuts into the folder, the
-// registry records, the list, the uninstaller and the folders left empty. When a file resists, everything after the files stays, so the same
+// Removes the listed files and a setup's work folder; when all of them are gone, the
+// shortcuts into the folder, the registry records, the list, the uninstaller and the
+// folders left empty. When a file resists, everything after the files stays, so the same
 // uninstaller can be run again. Every file and folder goes through remove_item.
 Outcome remove_installation(Installation& installation, SelfRemoval self);
 

@@ -28,6 +28,7 @@ struct Words {
     const char* uninstall_entry;
     const char* user_key;
     const char* uninstaller_at_restart;
+    const char* work_folder;
     const char* your_settings;
     const char* files_you_added;  // "1 file" + this + folder
     const char* that_holds_it;
@@ -66,6 +67,7 @@ constexpr Words kEnglish = {
     "the entry in the list of installed programs",
     "the registry key HKEY_CURRENT_USER\\Software\\Obrelux\\QARN",
     " at the next restart of Windows",
+    "the work folder QARN.UNDO that an interrupted setup left",
     "your settings: ",
     " you added, and the folder ",
     " that holds it",
@@ -108,6 +110,7 @@ constexpr Words kGerman = {
     "der Registrierungsschl\xFCssel HKEY_CURRENT_USER\\Software\\Obrelux\\QARN",
     " beim n\xE4"
     "chsten Neustart von Windows",
+    "der Arbeitsordner QARN.UNDO, den eine abgebrochene Installation hinterlassen hat",
     "Ihre Einstellungen: ",
     ", die Sie angelegt haben, und der Ordner ",
     ", der sie enth\xE4lt",
@@ -234,6 +237,7 @@ std::string report_text(Language language, const Outcome& o) {
     if (o.desktop_icon_removed) add_line(removed, w.desktop_icon);
     if (o.uninstall_entry_removed) add_line(removed, w.uninstall_entry);
     if (o.user_key_removed) add_line(removed, w.user_key);
+    if (o.work_folder_removed) add_line(removed, w.work_folder);
     if (o.uninstaller_at_restart) {
         add_line(removed, std::string("UnInst.exe") + w.uninstaller_at_restart);
     }

@@ -24,6 +24,7 @@ struct Outcome {
     bool uninstall_entry_removed = false;
     bool user_key_removed = false;
     bool uninstaller_at_restart = false;  // the uninstaller's file goes at the next restart
+    bool work_folder_removed = false;     // the work folder an interrupted setup left
 
     // Not removed.
     std::vector<std::string> failed;   // files or records that could not be removed

@@ -400,6 +400,42 @@ TEST_F(Uninstall, AnInstallationReachedThroughALinkIsNotTouched) {
     EXPECT_TRUE(copy_traces().empty());
 }
 
+// A setup that was ended by force leaves its work folder (what it moved aside, its journal):
+// the installer's, not the user's. It goes with everything in it, is said so, and keeps
+// nothing alive: with a file of the user's the folder stays for that file alone, without
+// one the folder goes.
+TEST_F(Uninstall, AWorkFolderASetupLeftGoesAndIsNotCountedAsTheUsers) {
+    for (const bool users_file : {true, false}) {
+        SCOPED_TRACE(users_file ? "with a file of the user's" : "without");
+        const std::string folder = kScratch + (users_file ? "\\Interrupted" : "\\Killed");
+        install(folder, true, true, true);
+        const std::string work = folder + "\\QARN.UNDO";
+        make_folder(work + "\\moved\\Help");
+        write_text(work + "\\journal", "1 QARN.exe\r\n");
+        write_text(work + "\\moved\\QARN.exe", "the previous version");
+        write_text(work + "\\moved\\Help\\QARN_DE.CHM", "the previous help");
+        SetFileAttributesA((work + "\\moved\\QARN.exe").c_str(), FILE_ATTRIBUTE_READONLY);
+        if (users_file) write_text(folder + "\\My notes.txt", "mine");
+
+        const ConfirmedUninstall done = uninstall_with_yes(uninstall_value("UninstallString"));
+        EXPECT_TRUE(has(done.report, "Zentrivo has been removed from " + folder + "."))
+            << done.report;
+        EXPECT_TRUE(has(done.report, "- " + std::to_string(product_files().size()) + " files"))
+            << done.report;
+        EXPECT_TRUE(has(done.report, "- the work folder QARN.UNDO that an interrupted setup left"))
+            << done.report;
+        EXPECT_EQ(has(done.report, "- 1 file you added, and the folder " + folder), users_file)
+            << done.report;
+        EXPECT_EQ(done.exit_code, 0);
+        expect_no_product_traces(folder);
+        if (users_file) {
+            EXPECT_EQ(folder_entries(folder), std::vector<std::string>{"My notes.txt"});
+        } else {
+            EXPECT_FALSE(exists(folder));
+        }
+    }
+}
+
 TEST_F(Uninstall, WithoutATemporaryFolderTheUninstallerGoesAtTheNextRestart) {
     const std::string folder = kScratch + "\\No Temp";
     install(folder, true, true, true);

@@ -156,14 +156,33 @@ TEST(UninstallReport, OtherInstallationsAndForeignLinksAreKeptAndSaid) {
     EXPECT_TRUE(has(text, "list of installed files (UNINST.LST) is missing or damaged"));
 }
 
-TEST(UninstallReport, TheUninstallerLeftForTheRestartIsSaid) {
-    Outcome o = full_removal();
-    o.uninstaller_at_restart = true;
-    EXPECT_TRUE(
-        has(report_text(Language::kEnglish, o), "- UnInst.exe at the next restart of Windows"));
-    EXPECT_TRUE(has(report_text(Language::kGerman, o),
-                    "- UnInst.exe beim n\xE4"
-                    "chsten Neustart von Windows"));
+TEST(UninstallReport, TheUninstallerLeftForTheRestartAndASetupsWorkFolderAreSaid) {
+    const struct {
+        bool Outcome::*flag;
+        Language language;
+        const char* line;
+    } cases[] = {
+        {&Outcome::uninstaller_at_restart, Language::kEnglish,
+         "Removed:\n- 22 files and 1 folder\n- 4 shortcuts of the Start-menu group QARN, and the "
+         "group\n- the desktop icon Zentrivo.lnk\n- the entry in the list of installed "
+         "programs\n- the registry key HKEY_CURRENT_USER\\Software\\Obrelux\\QARN\n- UnInst.exe "
+         "at the next restart of Windows\n\nKept:"},
+        {&Outcome::uninstaller_at_restart, Language::kGerman,
+         "- UnInst.exe beim n\xE4"
+         "chsten Neustart von Windows\n"},
+        {&Outcome::work_folder_removed, Language::kEnglish,
+         "QARN\n- the work folder QARN.UNDO that an interrupted setup left\n\nKept:"},
+        {&Outcome::work_folder_removed, Language::kGerman,
+         "- der Arbeitsordner QARN.UNDO, den eine abgebrochene Installation hinterlassen hat\n"},
+    };
+    for (const auto& c : cases) {
+        Outcome o = full_removal();
+        EXPECT_FALSE(has(report_text(c.language, o), c.line)) << c.line;
+        o.*c.flag = true;
+        const std::string text = report_text(c.language, o);
+        EXPECT_TRUE(has(text, c.line)) << text;
+        EXPECT_TRUE(complete(o));
+    }
 }
 
 TEST(UninstallReport, LinksLeftAloneAreNamedUnderTheirOwnHeading) {
