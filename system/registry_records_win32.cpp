@@ -42,7 +42,14 @@ void write_uninstall_entry(const char* uninstaller_path) {
     if (!create_key(HKEY_LOCAL_MACHINE, key_path, kProductName, key)) return;
     // The second value is written whatever became of the first.
     set_text_value(key.get(), "DisplayName", kProductName);
-    set_text_value(key.get(), "UninstallString", uninstaller_path);
+    // In double quotes: Windows starts the command by trying its blanks in turn, so for
+    // "D:\My Tools\QARN\UnInst.exe" unquoted a program planted as D:\My.exe would run first,
+    // with the rights of whoever uninstalls.
+    char command[kPathSize + 2];
+    if (join_checked(command, sizeof command, "\"", uninstaller_path) &&
+        append_checked(command, "\"", sizeof command)) {
+        set_text_value(key.get(), "UninstallString", command);
+    }
 }
 
 bool read_registry_text(HKEY root, const char* key_path, const char* value_name, char* out,

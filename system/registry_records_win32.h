@@ -12,7 +12,8 @@ namespace qarn {
 void write_target_dir(const char* folder);
 
 // HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Zentrivo: "DisplayName" =
-// "Zentrivo" and "UninstallString" = the given path, unquoted (both REG_SZ).
+// "Zentrivo" and "UninstallString" = the given path in double quotes (both REG_SZ). A path
+// that does not fit a path buffer gets no command (readers take the entry for no one's).
 void write_uninstall_entry(const char* uninstaller_path);
 
 // Reads a string value into `out` (capacity bytes, always terminated). The value's type

@@ -53,15 +53,28 @@ bool parse_hex(std::string_view word, uint64_t& value) {
 
 std::string finish_command_line(std::string_view copy_path, const FinishRequest& request) {
     std::string line = "\"" + std::string(copy_path) + "\" " + std::string(kFinish) + " " +
-                       hex_of(request.wait_handle) + " " +
+                       hex_of(request.wait_handle) + " " + hex_of(request.copy_file) + " " +
+                       hex_of(request.copy_folder) + " " +
                        (request.language == Language::kGerman ? "de" : "en") + " ";
     line += request.uninstaller_path;
     return line;
 }
 
+std::string copy_folder_name(const uint8_t (&random)[16]) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string name(kCopyFolderPrefix);
+    for (const uint8_t b : random) {
+        name += digits[b >> 4];
+        name += digits[b & 0xF];
+    }
+    return name;
+}
+
 bool parse_finish_arguments(std::string_view arguments, FinishRequest& request) {
     if (next_word(arguments) != kFinish) return false;
     if (!parse_hex(next_word(arguments), request.wait_handle)) return false;
+    if (!parse_hex(next_word(arguments), request.copy_file)) return false;
+    if (!parse_hex(next_word(arguments), request.copy_folder)) return false;
     const std::string_view language = next_word(arguments);
     if (language == "de") {
         request.language = Language::kGerman;

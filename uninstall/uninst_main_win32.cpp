@@ -1,12 +1,13 @@
 // UnInst.exe of the demo product: the uninstaller that setup.exe registers. Started as the
 // uninstall entry starts it (no arguments), it finds what the installation in its own folder
-// left behind, asks once, and hands the removal to a copy of itself in the temporary folder,
-// which removes everything, this program's file included, and reports what it removed and
-// what it kept. See docs/uninstall.md.
+// left behind, asks once, and hands the removal to a copy of itself in a folder made for it
+// in the temporary folder, which removes everything, this program's file included, and
+// reports what it removed and what it kept. See docs/uninstall.md.
 #include <windows.h>
 
 #include <string>
 
+#include "setup/dll_search_win32.h"
 #include "system/handles_win32.h"
 #include "uninstall/finish_command.h"
 #include "uninstall/self_removal_win32.h"
@@ -33,6 +34,15 @@ int report(Language language, const Outcome& outcome) {
     return complete(outcome) ? kExitDone : kExitPartly;
 }
 
+// Tells the user that the folder is not worked in (it is a link, or lies in one); true when
+// that is so.
+bool folder_refused(const Installation& inst, Language language) {
+    FolderProblem problem;
+    if (!folder_refused(inst, problem)) return false;
+    show(language, folder_refused_text(language, inst.folder, problem), MB_ICONWARNING);
+    return true;
+}
+
 // Tells the user that there is nothing to do; true when that is so.
 bool nothing_to_do(const Installation& inst, Language language) {
     const Findings findings = findings_of(inst);
@@ -53,8 +63,9 @@ int start_removal() {
         show(Language::kEnglish, cannot_start_text(Language::kEnglish), MB_ICONERROR);
         return kExitCannotStart;
     }
-    const Installation inst = survey_installation(own);
+    Installation inst = survey_installation(own);
     const Language language = choose_language(inst.evidence);
+    if (folder_refused(inst, language)) return kExitPartly;
     if (nothing_to_do(inst, language)) return kExitDone;
     const int answer =
         MessageBoxA(nullptr, confirmation_text(language, inst.folder).c_str(),
@@ -65,18 +76,21 @@ int start_removal() {
     return report(language, remove_installation(inst, SelfRemoval::kAtRestart));
 }
 
-// The copy in the temporary folder, once the user has said Yes.
+// The copy in its folder, once the user has said Yes.
 int finish_removal(const FinishRequest& request) {
     wait_for_original(request.wait_handle);
-    const Installation inst = survey_installation(request.uninstaller_path);
-    if (nothing_to_do(inst, request.language)) {
-        remove_own_file_at_restart();
-        return kExitDone;
+    int status = kExitDone;
+    {
+        Installation inst = survey_installation(request.uninstaller_path);
+        if (folder_refused(inst, request.language)) {
+            status = kExitPartly;
+        } else if (!nothing_to_do(inst, request.language)) {
+            status = report(request.language, remove_installation(inst, SelfRemoval::kNow));
+        }
     }
-    const Outcome outcome = remove_installation(inst, SelfRemoval::kNow);
-    // Before the report, so that everything is settled while the user reads it.
-    remove_own_file_at_restart();
-    return report(request.language, outcome);
+    // After the report, which is shown while the copy's folder is still there; last of all.
+    leave_copy_folder(request);
+    return status;
 }
 
 }  // namespace
@@ -84,6 +98,9 @@ int finish_removal(const FinishRequest& request) {
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR arguments, int) {
     using namespace qarn::uninstall;
+    // Before anything loads a DLL by name: from the system folder only, never from the
+    // program's folder (the copy's is the temporary folder's child) or the current one.
+    qarn::restrict_dll_search();
     // Drive errors come back as failed calls, not as system message boxes.
     SetErrorMode(SEM_FAILCRITICALERRORS);
     // The link files are read through the shell's link object.

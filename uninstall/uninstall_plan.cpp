@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <set>
 
+#include "system/product_names.h"
+
 namespace qarn::uninstall {
 namespace {
 
@@ -119,9 +121,48 @@ FilePlan plan_files(const UninstallList& list, std::string_view folder,
     return plan;
 }
 
+bool is_setup_work_folder(std::string_view name) {
+    return equal_ignoring_case(name, kSetupWorkFolder);
+}
+
+WorkFolderPlan plan_work_folder(const std::vector<FoundEntry>& found) {
+    WorkFolderPlan plan;
+    std::vector<std::string> folders{kSetupWorkFolder};
+    // The folders that hold what cannot go, compared in the form two spellings share.
+    std::set<std::string> blocked;
+    const auto block_folders_of = [&](const std::string& name) {
+        for (const std::string& f : folders_of(name)) blocked.insert(comparable(f));
+    };
+    for (const FoundEntry& entry : found) {
+        switch (entry.kind) {
+            case FoundKind::kFile:
+                plan.files.push_back(entry.name);
+                break;
+            case FoundKind::kFolder:
+                folders.push_back(entry.name);
+                break;
+            case FoundKind::kLink:
+                plan.links.push_back(entry.name);
+                block_folders_of(entry.name);
+                break;
+            case FoundKind::kOutOfReach:
+                plan.out_of_reach.push_back(entry.name);
+                block_folders_of(entry.name);
+                break;
+        }
+    }
+    std::stable_sort(
+        folders.begin(), folders.end(),
+        [](const std::string& a, const std::string& b) { return depth_of(a) > depth_of(b); });
+    for (std::string& f : folders) {
+        if (blocked.count(comparable(f)) == 0) plan.folders.push_back(std::move(f));
+    }
+    return plan;
+}
+
 bool anything_to_remove(const Findings& f) {
     return f.files_present > 0 || (f.list_read && (f.list_listed || f.uninstaller_listed)) ||
-           f.links > 0 || f.uninstall_entry || f.user_key;
+           f.links > 0 || f.uninstall_entry || f.user_key || f.work_folder;
 }
 
 Language choose_language(const LanguageEvidence& e) {

@@ -63,6 +63,39 @@ FilePlan plan_files(const UninstallList& list, std::string_view folder,
 // "a\b\c.txt" gives "a" and "a\b".
 std::vector<std::string> folders_of(std::string_view name);
 
+// --- A work folder that a setup left ------------------------------------------------------
+
+// A run of setup.exe keeps what it moved aside, and its journal, in a work folder inside the
+// installation's folder (kSetupWorkFolder); a run that was killed leaves it. It is the
+// installer's, not the user's: the uninstaller removes it, with everything in it, and never
+// counts it among the files the user added.
+bool is_setup_work_folder(std::string_view name);
+
+enum class FoundKind {
+    kFile,
+    kFolder,
+    kLink,        // a junction or symbolic link: never followed, never removed
+    kOutOfReach,  // too deep, or too long for a path: cannot be removed
+};
+
+// Something found below the work folder: its name relative to the installation's folder,
+// beginning with the work folder's ("QARN.UNDO\journal", "QARN.UNDO\Help\QARN_DE.CHM").
+struct FoundEntry {
+    std::string name;
+    FoundKind kind;
+};
+
+struct WorkFolderPlan {
+    std::vector<std::string> files;    // removed first, in the order found
+    std::vector<std::string> folders;  // then these, deepest first, the work folder last
+    std::vector<std::string> links;    // left alone, and said so
+    std::vector<std::string> out_of_reach;  // cannot be removed: the run is incomplete
+};
+
+// What to remove of a work folder whose contents are `found`. A folder that holds a link
+// or something out of reach, at any depth, cannot become empty and is not tried.
+WorkFolderPlan plan_work_folder(const std::vector<FoundEntry>& found);
+
 // --- Is anything left? --------------------------------------------------------------------
 
 struct Findings {
@@ -74,6 +107,7 @@ struct Findings {
     size_t links = 0;              // shortcuts that point into the folder
     bool uninstall_entry = false;  // the uninstall entry starts this folder's uninstaller
     bool user_key = false;         // the per-user record names this folder
+    bool work_folder = false;      // a setup's work folder is in the folder
 };
 
 bool anything_to_remove(const Findings& findings);

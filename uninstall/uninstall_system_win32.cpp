@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <algorithm>
+
 #include "languages/language_table.h"
 #include "languages/system_language_win32.h"
 #include "system/handles_win32.h"
@@ -39,20 +41,6 @@ bool is_folder(const std::string& path) {
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-bool is_link_folder(const std::string& path) {
-    const DWORD a = attributes_of(path);
-    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-}
-
-// A folder on the way from the installation's folder to `name` is a link (junction or
-// symbolic link): removing through it could reach outside the folder.
-bool crosses_link(const std::string& folder, const std::string& name) {
-    for (const std::string& f : folders_of(name)) {
-        if (is_link_folder(folder + f)) return true;
-    }
-    return false;
-}
-
 std::string special_folder(int csidl) {
     char path[kPathSize];
     get_special_folder(csidl, path, sizeof path);
@@ -60,24 +48,16 @@ std::string special_folder(int csidl) {
 }
 
 // A file's bytes, at most `limit` + 1 of them (so that a longer file shows as such).
-bool read_bytes_of(const std::string& path, size_t limit, std::string& out) {
+bool read_bytes_of(HANDLE file, size_t limit, std::string& out) {
     out.clear();
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
     char piece[16384];
-    bool ok = true;
     while (out.size() <= limit) {
         DWORD got = 0;
-        if (!ReadFile(file, piece, sizeof piece, &got, nullptr)) {
-            ok = false;
-            break;
-        }
+        if (!ReadFile(file, piece, sizeof piece, &got, nullptr)) return false;
         if (got == 0) break;
         out.append(piece, got);
     }
-    CloseHandle(file);
-    return ok;
+    return true;
 }
 
 // Calls `visit` with each name FindFirstFileA gives for `pattern`, "." and ".." left out.
@@ -128,11 +108,11 @@ std::vector<std::string> forms_of(const std::string& folder) {
     return forms;
 }
 
-void add_link(Installation& inst, const std::string& link_file, bool desktop) {
+void add_link(Installation& inst, const SystemItem& link, bool desktop) {
     char target[kPathSize];
-    if (read_link_target(link_file.c_str(), target, sizeof target) &&
+    if (read_link_target(link.path().c_str(), target, sizeof target) &&
         inside_any(target, inst.folder_forms)) {
-        inst.links.push_back({link_file, desktop});
+        inst.links.push_back({link, desktop});
     } else {
         ++inst.foreign_links;
     }
@@ -142,24 +122,28 @@ void survey_links(Installation& inst) {
     for (const int csidl : {CSIDL_COMMON_PROGRAMS, CSIDL_PROGRAMS}) {
         const std::string p = special_folder(csidl);
         if (p.empty()) continue;
-        const std::string group = with_backslash(p) + kShortName;
-        if (!is_folder(group) || same_as_any(group, inst.groups)) continue;
+        const SystemItem group{with_backslash(p), kShortName};
+        const bool known = std::any_of(inst.groups.begin(), inst.groups.end(),
+                                       [&](const SystemItem& g) {
+                                           return same_path(g.path(), group.path());
+                                       });
+        if (!is_folder(group.path()) || known) continue;
         inst.groups.push_back(group);
-        for_each_found(group + "\\*.lnk", [&](const std::string& name, DWORD attributes) {
+        for_each_found(group.path() + "\\*.lnk", [&](const std::string& name, DWORD attributes) {
             if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-                add_link(inst, group + "\\" + name, false);
+                add_link(inst, {group.folder, group.name + "\\" + name}, false);
             }
         });
     }
     const std::string desktop = special_folder(CSIDL_DESKTOP);
     if (!desktop.empty()) {
-        const std::string icon = with_backslash(desktop) + kDesktopLink;
-        if (is_file(icon)) add_link(inst, icon, true);
+        const SystemItem icon{with_backslash(desktop), kDesktopLink};
+        if (is_file(icon.path())) add_link(inst, icon, true);
     }
 }
 
 void survey_registry(Installation& inst) {
-    char value[kPathSize];
+    char value[kPathSize + 2];  // a path in quotes
     const std::string entry_key = std::string(kUninstallKey) + kProductName;
     if (read_registry_text(HKEY_LOCAL_MACHINE, entry_key.c_str(), "UninstallString", value,
                            sizeof value)) {
@@ -189,8 +173,8 @@ void survey_settings(Installation& inst) {
         if (n > 0 && n < sizeof windows) home = windows;
     }
     if (!home.empty()) {
-        inst.settings_home = with_backslash(home) + kMakerName;
-        const std::string in_home = inst.settings_home + "\\" + kSettingsName;
+        inst.settings_home = {with_backslash(home), kMakerName};
+        const std::string in_home = inst.settings_home.path() + "\\" + kSettingsName;
         if (is_file(in_home)) inst.settings.push_back(in_home);
     }
     // The first one is the one the product uses, as the installer places it.
@@ -240,25 +224,76 @@ void delete_maker_key_when_empty() {
     if (subkeys == 0 && values == 0) RegDeleteKeyA(HKEY_CURRENT_USER, kMakerKey);
 }
 
-bool delete_file(const std::string& path) {
-    if (!fits(path)) return false;
-    const DWORD a = GetFileAttributesA(path.c_str());
-    if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_READONLY) != 0) {
-        SetFileAttributesA(path.c_str(), a & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+// Removes a file of the installation's folder or of a system folder, by remove_item's
+// rules; counts it, or says why not.
+void remove_counted(const Folder& folder, const std::string& name, const std::string& shown,
+                    size_t& removed, Outcome& o) {
+    Refusal why = Refusal::kNone;
+    switch (remove_item(folder, name, ItemKind::kFile, &why)) {
+        case Removal::kRemoved:
+            ++removed;
+            break;
+        case Removal::kGone:
+            break;
+        case Removal::kRefused:
+            // Where the system cannot tell, the file is not known to be a link: it resisted.
+            (why == Refusal::kUnknown ? o.failed : o.linked).push_back(shown);
+            break;
+        case Removal::kNotEmpty:
+        case Removal::kFailed:
+            o.failed.push_back(shown);
+            break;
     }
-    if (DeleteFileA(path.c_str())) return true;
-    const DWORD error = GetLastError();
-    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;  // gone already
 }
 
 // The process that ran this file has ended, yet the system may hold its image a moment
 // longer.
-bool delete_file_patiently(const std::string& path) {
+Removal remove_patiently(const Folder& folder, const std::string& name) {
+    Removal r = Removal::kFailed;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        if (delete_file(path)) return true;
+        r = remove_item(folder, name, ItemKind::kFile);
+        if (r != Removal::kFailed) return r;
         Sleep(100);
     }
-    return false;
+    return r;
+}
+
+// What is below the work folder, for plan_work_folder: found by name, each later opened by
+// remove_item's rules.
+void survey_work_folder(const std::string& folder, const std::string& relative, int depth,
+                        std::vector<FoundEntry>& found) {
+    for_each_found(folder + relative + "\\*", [&](const std::string& name, DWORD attributes) {
+        const std::string entry = relative + "\\" + name;
+        if ((folder + entry).size() > kMaxPath) {
+            found.push_back({entry, FoundKind::kOutOfReach});
+        } else if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+            found.push_back({entry, FoundKind::kLink});
+        } else if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+            found.push_back({entry, FoundKind::kFile});
+        } else if (depth >= kMaxCountDepth) {
+            found.push_back({entry, FoundKind::kOutOfReach});
+        } else {
+            found.push_back({entry, FoundKind::kFolder});
+            survey_work_folder(folder, entry, depth + 1, found);
+        }
+    });
+}
+
+void remove_work_folder(const Installation& inst, Outcome& o) {
+    if (!inst.work_folder) return;
+    const WorkFolderPlan plan = plan_work_folder(inst.work_entries);
+    size_t files = 0;  // not the product's files: not counted in the report
+    for (const std::string& name : plan.files) remove_counted(inst.place, name, name, files, o);
+    for (const std::string& name : plan.links) o.linked.push_back(name);
+    for (const std::string& name : plan.out_of_reach) o.failed.push_back(name);
+    for (const std::string& name : plan.folders) {
+        Refusal why = Refusal::kNone;
+        const Removal r = remove_item(inst.place, name, ItemKind::kFolder, &why);
+        if (r == Removal::kRemoved && is_setup_work_folder(name)) o.work_folder_removed = true;
+        if (r == Removal::kRefused) (why == Refusal::kUnknown ? o.failed : o.linked).push_back(name);
+        // A folder that is not empty holds what was refused or resisted, and said so.
+        if (r == Removal::kFailed) o.failed.push_back(name);
+    }
 }
 
 struct Left {
@@ -285,17 +320,22 @@ void count_left(const std::string& folder, const std::vector<std::string>& skip,
 
 void remove_links_and_records(const Installation& inst, Outcome& o) {
     for (const LinkFile& link : inst.links) {
-        if (!delete_file(link.path)) {
-            o.failed.push_back(link.path);
-        } else if (link.desktop) {
+        const Folder folder = open_system_folder(link.item.folder);
+        size_t removed = 0;
+        remove_counted(folder, link.item.name, link.item.path(), removed, o);
+        if (removed == 0) continue;
+        if (link.desktop) {
             o.desktop_icon_removed = true;
         } else {
             ++o.group_links_removed;
         }
     }
     // Only an empty group goes: anything else in it is not the installer's.
-    for (const std::string& group : inst.groups) {
-        if (RemoveDirectoryA(group.c_str())) ++o.groups_removed;
+    for (const SystemItem& group : inst.groups) {
+        const Folder folder = open_system_folder(group.folder);
+        if (remove_item(folder, group.name, ItemKind::kFolder) == Removal::kRemoved) {
+            ++o.groups_removed;
+        }
     }
     if (inst.uninstall_entry) {
         const std::string key = std::string(kUninstallKey) + kProductName;
@@ -315,23 +355,24 @@ void remove_links_and_records(const Installation& inst, Outcome& o) {
     }
 }
 
-void remove_folders(const Installation& inst, bool uninstaller_pending, Outcome& o) {
+void remove_folders(Installation& inst, bool uninstaller_pending, Outcome& o) {
     for (const std::string& relative : inst.plan.folders) {
-        const std::string path = inst.folder + relative;
-        if (is_folder(path) && !is_link_folder(path) && RemoveDirectoryA(path.c_str())) {
+        // Only an empty folder goes, and never a link.
+        if (remove_item(inst.place, relative, ItemKind::kFolder) == Removal::kRemoved) {
             ++o.folders_removed;
         }
     }
-    const std::string folder = shown_folder(inst.folder);
     if (!uninstaller_pending) {
-        if (RemoveDirectoryA(folder.c_str())) ++o.folders_removed;
+        if (remove_folder_itself(inst.place) == Removal::kRemoved) ++o.folders_removed;
         return;
     }
     // The uninstaller is still in it: the folder goes with it at the restart when nothing
     // else is left (the system removes only an empty folder).
     Left left;
     count_left(inst.folder, {inst.uninstaller_name}, 0, left);
-    if (left.entries == 0) MoveFileExA(folder.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    if (left.entries == 0) {
+        MoveFileExA(shown_folder(inst.folder).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    }
 }
 
 }  // namespace
@@ -345,17 +386,28 @@ Installation survey_installation(const std::string& uninstaller_path) {
     if (inst.folder.empty()) return inst;
     inst.folder_exists = is_folder(inst.folder);
     inst.folder_forms = forms_of(inst.folder);
+    inst.place = open_installation_folder(inst.folder);
 
     const std::string list_path = inst.folder + kListName;
     inst.list_file = is_file(list_path);
     std::string bytes;
-    if (inst.list_file && read_bytes_of(list_path, kUninstallListMaxBytes, bytes)) {
-        inst.list = read_uninstall_list(bytes);
+    if (inst.list_file) {
+        // A list that is a link, or lies elsewhere, is not read: it counts as damaged.
+        const OwnedHandle list = open_for_reading(inst.place, kListName);
+        if (list && read_bytes_of(list.get(), kUninstallListMaxBytes, bytes)) {
+            inst.list = read_uninstall_list(bytes);
+        }
     }
     inst.plan = plan_files(inst.list, inst.folder, inst.uninstaller_name);
     for (const std::string& name : inst.plan.files) {
         if (is_file(inst.folder + name)) inst.present.push_back(name);
     }
+    const std::string work = inst.folder + kSetupWorkFolder;
+    const DWORD work_attributes = attributes_of(work);
+    inst.work_folder = work_attributes != INVALID_FILE_ATTRIBUTES &&
+                       (work_attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+                       (work_attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+    if (inst.work_folder) survey_work_folder(inst.folder, kSetupWorkFolder, 0, inst.work_entries);
 
     survey_links(inst);
     survey_registry(inst);
@@ -378,43 +430,48 @@ Findings findings_of(const Installation& inst) {
     f.links = inst.links.size();
     f.uninstall_entry = inst.uninstall_entry;
     f.user_key = inst.user_key;
+    f.work_folder = inst.work_folder;
     return f;
 }
 
-Outcome remove_installation(const Installation& inst, SelfRemoval self) {
+bool folder_refused(const Installation& inst, FolderProblem& problem) {
+    if (!inst.folder_exists || inst.place.missing || inst.place.usable()) return false;
+    problem = inst.place.refusal == Refusal::kUnknown ? FolderProblem::kUnknown
+                                                      : FolderProblem::kLinked;
+    return true;
+}
+
+Outcome remove_installation(Installation& inst, SelfRemoval self) {
     Outcome o;
     o.folder = inst.folder;
     for (const RefusedListLine& line : inst.plan.refused) o.refused.push_back(line.text);
     o.files_unknown = inst.folder_exists && inst.list.verdict != ListVerdict::kRead;
 
     for (const std::string& name : inst.present) {
-        if (crosses_link(inst.folder, name)) {
-            o.refused.push_back(name);
-        } else if (delete_file(inst.folder + name)) {
-            ++o.files_removed;
-        } else {
-            o.failed.push_back(name);
-        }
+        remove_counted(inst.place, name, name, o.files_removed, o);
     }
+    remove_work_folder(inst, o);
     bool uninstaller_pending = false;
     if (o.failed.empty()) remove_links_and_records(inst, o);
     // The list and the uninstaller stay while anything resisted, so the run can be repeated.
-    if (o.failed.empty()) {
-        const std::string list_path = inst.folder + kListName;
-        if (inst.plan.lists_itself && is_file(list_path)) {
-            if (delete_file(list_path)) {
-                ++o.files_removed;
-            } else {
-                o.failed.push_back(kListName);
-            }
-        }
+    if (o.failed.empty() && inst.plan.lists_itself && is_file(inst.folder + kListName)) {
+        remove_counted(inst.place, kListName, kListName, o.files_removed, o);
     }
     if (o.failed.empty() && inst.plan.lists_uninstaller && is_file(inst.uninstaller_path)) {
         if (self == SelfRemoval::kNow) {
-            if (delete_file_patiently(inst.uninstaller_path)) {
-                ++o.files_removed;
-            } else {
-                o.failed.push_back(inst.uninstaller_name);
+            switch (remove_patiently(inst.place, inst.uninstaller_name)) {
+                case Removal::kRemoved:
+                    ++o.files_removed;
+                    break;
+                case Removal::kGone:
+                    break;
+                case Removal::kRefused:
+                    o.linked.push_back(inst.uninstaller_name);
+                    break;
+                case Removal::kNotEmpty:
+                case Removal::kFailed:
+                    o.failed.push_back(inst.uninstaller_name);
+                    break;
             }
         } else if (MoveFileExA(inst.uninstaller_path.c_str(), nullptr,
                                MOVEFILE_DELAY_UNTIL_REBOOT)) {
@@ -427,8 +484,12 @@ Outcome remove_installation(const Installation& inst, SelfRemoval self) {
     if (o.failed.empty()) {
         remove_folders(inst, uninstaller_pending, o);
         // The installer made this folder for the settings file; it goes only when empty.
-        if (!inst.settings_home.empty() && RemoveDirectoryA(inst.settings_home.c_str())) {
-            ++o.folders_removed;
+        if (!inst.settings_home.folder.empty()) {
+            const Folder home = open_system_folder(inst.settings_home.folder);
+            if (remove_item(home, inst.settings_home.name, ItemKind::kFolder) ==
+                Removal::kRemoved) {
+                ++o.folders_removed;
+            }
         }
     }
 
@@ -436,9 +497,15 @@ Outcome remove_installation(const Installation& inst, SelfRemoval self) {
         if (is_file(s)) o.settings.push_back(s);
     }
     // After a partial run the folder still holds product files: the report names what
-    // resisted instead of counting files as the user's.
+    // resisted instead of counting files as the user's. A setup's work folder is never
+    // counted as the user's.
     if (o.failed.empty() && is_folder(inst.folder)) {
         std::vector<std::string> skip{kSettingsName};
+        if (inst.work_folder) skip.push_back(kSetupWorkFolder);
+        // Links left alone are named as such, not counted as files of the user's.
+        for (const std::string& name : o.linked) {
+            if (name.find('\\') == std::string::npos) skip.push_back(name);
+        }
         if (uninstaller_pending) skip.push_back(inst.uninstaller_name);
         Left left;
         count_left(inst.folder, skip, 0, left);

@@ -12,6 +12,7 @@ struct Words {
     const char* removed_heading;
     const char* not_removed_heading;  // files or records that resisted
     const char* left_alone_heading;   // refused lines of the list
+    const char* linked_heading;       // links, and what lies behind them
     const char* kept_heading;
     const char* file;
     const char* files;
@@ -27,6 +28,7 @@ struct Words {
     const char* uninstall_entry;
     const char* user_key;
     const char* uninstaller_at_restart;
+    const char* work_folder;
     const char* your_settings;
     const char* files_you_added;  // "1 file" + this + folder
     const char* that_holds_it;
@@ -48,6 +50,8 @@ constexpr Words kEnglish = {
     "and run the uninstaller again):",
     "Left alone, because they name nothing inside the folder, lines of the list of "
     "installed files:",
+    "Left alone, because they are links (junctions or symbolic links) or lie behind one, "
+    "and removing through a link could reach outside the folder:",
     "Kept:",
     "file",
     "files",
@@ -63,6 +67,7 @@ constexpr Words kEnglish = {
     "the entry in the list of installed programs",
     "the registry key HKEY_CURRENT_USER\\Software\\Obrelux\\QARN",
     " at the next restart of Windows",
+    "the work folder QARN.UNDO that an interrupted setup left",
     "your settings: ",
     " you added, and the folder ",
     " that holds it",
@@ -85,6 +90,10 @@ constexpr Words kGerman = {
     "und starten Sie die Deinstallation erneut):",
     "Nicht angetastet, weil sie nichts innerhalb des Ordners bezeichnen, Zeilen der Liste "
     "der installierten Dateien:",
+    "Nicht angetastet, weil sie symbolische Verkn\xFCpfungen oder Verzeichnisverbindungen "
+    "sind oder hinter einer liegen, und das Entfernen dar\xFC"
+    "ber au\xDF"
+    "erhalb des Ordners treffen k\xF6nnte:",
     "Behalten:",
     "Datei",
     "Dateien",
@@ -101,6 +110,7 @@ constexpr Words kGerman = {
     "der Registrierungsschl\xFCssel HKEY_CURRENT_USER\\Software\\Obrelux\\QARN",
     " beim n\xE4"
     "chsten Neustart von Windows",
+    "der Arbeitsordner QARN.UNDO, den eine abgebrochene Installation hinterlassen hat",
     "Ihre Einstellungen: ",
     ", die Sie angelegt haben, und der Ordner ",
     ", der sie enth\xE4lt",
@@ -180,6 +190,28 @@ std::string cannot_start_text(Language language) {
     return "The uninstaller's path is too long (more than 259 characters). Nothing was removed.";
 }
 
+std::string folder_refused_text(Language language, std::string_view folder,
+                                FolderProblem problem) {
+    const std::string shown = shown_folder(folder);
+    if (language == Language::kGerman) {
+        return "Zentrivo wird nicht entfernt aus\n\n    " + shown + "\n\n" +
+               (problem == FolderProblem::kLinked
+                    ? "Dieser Ordner ist eine symbolische Verkn\xFCpfung oder "
+                      "Verzeichnisverbindung oder liegt in einem verkn\xFCpften oder "
+                      "eingebundenen Ordner, und die Deinstallation entfernt nichts \xFC"
+                      "ber eine Verkn\xFCpfung."
+                    : "Das System gibt nicht an, wo dieser Ordner tats\xE4"
+                      "chlich liegt.") +
+               " Es wurde nichts entfernt.";
+    }
+    return "Zentrivo is not removed from\n\n    " + shown + "\n\n" +
+           (problem == FolderProblem::kLinked
+                ? "This folder is a link (a junction or symbolic link), or lies in a linked or "
+                  "mounted folder, and the uninstaller removes nothing through a link."
+                : "The system does not say where this folder really lies.") +
+           " Nothing was removed.";
+}
+
 std::string report_text(Language language, const Outcome& o) {
     const Words& w = words(language);
     const std::string shown = shown_folder(o.folder);
@@ -205,6 +237,7 @@ std::string report_text(Language language, const Outcome& o) {
     if (o.desktop_icon_removed) add_line(removed, w.desktop_icon);
     if (o.uninstall_entry_removed) add_line(removed, w.uninstall_entry);
     if (o.user_key_removed) add_line(removed, w.user_key);
+    if (o.work_folder_removed) add_line(removed, w.work_folder);
     if (o.uninstaller_at_restart) {
         add_line(removed, std::string("UnInst.exe") + w.uninstaller_at_restart);
     }
@@ -217,6 +250,10 @@ std::string report_text(Language language, const Outcome& o) {
     if (!o.refused.empty()) {
         text += std::string("\n\n") + w.left_alone_heading;
         add_names(text, w, o.refused);
+    }
+    if (!o.linked.empty()) {
+        text += std::string("\n\n") + w.linked_heading;
+        add_names(text, w, o.linked);
     }
 
     std::string kept;

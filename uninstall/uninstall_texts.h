@@ -24,10 +24,12 @@ struct Outcome {
     bool uninstall_entry_removed = false;
     bool user_key_removed = false;
     bool uninstaller_at_restart = false;  // the uninstaller's file goes at the next restart
+    bool work_folder_removed = false;     // the work folder an interrupted setup left
 
     // Not removed.
     std::vector<std::string> failed;   // files or records that could not be removed
     std::vector<std::string> refused;  // lines of the list that were left alone
+    std::vector<std::string> linked;   // links, or things behind one, left alone
     bool files_unknown = false;        // the list is missing or damaged: no file was removed
 
     // Kept.
@@ -50,6 +52,14 @@ std::string damaged_list_text(Language language, std::string_view folder);
 std::string report_text(Language language, const Outcome& outcome);
 // The uninstaller's own path does not fit a path buffer.
 std::string cannot_start_text(Language language);
+
+// Why nothing is removed from an installation's folder that the uninstaller will not work in.
+enum class FolderProblem {
+    kLinked,   // the folder is a link, or lies in a linked or mounted folder
+    kUnknown,  // the system does not say where it really lies
+};
+std::string folder_refused_text(Language language, std::string_view folder,
+                                FolderProblem problem);
 
 // At most this many names of a kind are listed in the report; the rest are counted.
 inline constexpr size_t kNamesShown = 6;

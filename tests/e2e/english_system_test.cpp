@@ -38,7 +38,7 @@ TEST_F(EnglishSystem, FirstInstallationWithTheProposedSettings) {
     // The records.
     EXPECT_EQ(recorded_dir(), folder);
     EXPECT_EQ(uninstall_value("DisplayName"), "Zentrivo");
-    EXPECT_EQ(uninstall_value("UninstallString"), folder + "\\UnInst.exe");
+    EXPECT_EQ(uninstall_value("UninstallString"), uninstall_command_for(folder));
 
     // The Start-menu group and the desktop icon.
     const struct {
@@ -200,7 +200,7 @@ TEST_F(EnglishSystem, InstallingTwiceRecordsTheSecondFolder) {
     install_with_defaults_into(kScratch + "\\First");
     install_with_defaults_into(kScratch + "\\Second");
     EXPECT_EQ(recorded_dir(), kScratch + "\\Second");
-    EXPECT_EQ(uninstall_value("UninstallString"), kScratch + "\\Second\\UnInst.exe");
+    EXPECT_EQ(uninstall_value("UninstallString"), uninstall_command_for(kScratch + "\\Second"));
 }
 
 TEST_F(EnglishSystem, TheBrowseButtonStartsOnTheParentOfAFolderThatDoesNotExist) {

@@ -167,7 +167,7 @@ TEST_F(Faults, AFolderTypedWithoutItsDriveIsInstalledAndRecordedInItsFullForm) {
     EXPECT_EQ(folder_entries(full), product_files());
     expect_installed(full, product_files());
     EXPECT_EQ(recorded_dir(), full);
-    EXPECT_EQ(uninstall_value("UninstallString"), full + "\\UnInst.exe");
+    EXPECT_EQ(uninstall_value("UninstallString"), uninstall_command_for(full));
 }
 
 // --- Damaged setup files -----------------------------------------------------------------

@@ -23,7 +23,7 @@ TEST_F(SignedSetup, InstallsEveryFileWithTheProposedSettings) {
     EXPECT_EQ(folder_entries(folder), product_files());
     expect_installed(folder, product_files());
     EXPECT_EQ(recorded_dir(), folder);
-    EXPECT_EQ(uninstall_value("UninstallString"), folder + "\\UnInst.exe");
+    EXPECT_EQ(uninstall_value("UninstallString"), uninstall_command_for(folder));
 }
 
 }  // namespace

@@ -49,6 +49,8 @@ void forget_installations() {
     DeleteFileA((special_folder(CSIDL_DESKTOP) + "\\Zentrivo.lnk").c_str());
     remove_tree(special_folder(CSIDL_APPDATA) + "\\Obrelux");
     remove_tree(program_files_dir() + "\\QARN");
+    // Links among the scenarios' files are removed as links, not followed.
+    test::remove_tree(kScratch);
     remove_tree(kScratch);
     CreateDirectoryA(kScratch.c_str(), nullptr);
 }
@@ -96,6 +98,10 @@ std::string recorded_dir() {
 
 std::string uninstall_value(const char* name) {
     return test::registry_text(HKEY_LOCAL_MACHINE, kUninstallKey, name);
+}
+
+std::string uninstall_command_for(const std::string& folder) {
+    return "\"" + folder + "\\UnInst.exe\"";
 }
 
 std::string settings_language(const std::string& ini_path) {

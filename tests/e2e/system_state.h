@@ -32,6 +32,9 @@ uint32_t dos_time_of(const std::string& path);
 // The values an installation writes.
 std::string recorded_dir();
 std::string uninstall_value(const char* name);
+// The command the installer records for an installation into `folder`: its uninstaller's
+// path, in double quotes.
+std::string uninstall_command_for(const std::string& folder);
 std::string settings_language(const std::string& ini_path);
 
 // Names of the files in a folder (not recursive), sorted; empty when it is missing.

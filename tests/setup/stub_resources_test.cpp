@@ -239,7 +239,7 @@ TEST_F(StubResources, The256ColourIconsShowTheirShortPalettesColours) {
     ReleaseDC(nullptr, screen);
 }
 
-TEST_F(StubResources, TheManifestAsksForCommonControls6OnThisProcessor) {
+TEST_F(StubResources, TheManifestAsksForCommonControls6OnThisProcessorAndForElevation) {
     const auto bytes = resource(MAKEINTRESOURCEA(24), 1);  // RT_MANIFEST
     const std::string manifest(bytes.begin(), bytes.end());
     EXPECT_NE(manifest.find("name=\"Setup.exe\""), std::string::npos);
@@ -256,6 +256,14 @@ TEST_F(StubResources, TheManifestAsksForCommonControls6OnThisProcessor) {
     EXPECT_EQ(manifest.find("processorArchitecture=\"x86\"") != std::string::npos &&
                   manifest.find("processorArchitecture=\"amd64\"") != std::string::npos,
               false);
+    // Elevation declared, not guessed by Windows from the file's name (a guess that is
+    // switched off in many installations, leaving the setup unelevated and virtualised).
+    EXPECT_NE(manifest.find("</dependency><trustInfo xmlns=\"urn:schemas-microsoft-com:asm.v3\">"
+                            "<security><requestedPrivileges><requestedExecutionLevel "
+                            "level=\"requireAdministrator\" uiAccess=\"false\"/>"
+                            "</requestedPrivileges></security></trustInfo></assembly>"),
+              std::string::npos)
+        << manifest;
 }
 
 // What the file's properties show, read the way Windows reads it.

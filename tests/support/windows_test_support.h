@@ -49,4 +49,18 @@ struct LinkInfo {
 // Reads a link file through the shell link object.
 LinkInfo read_link(const std::string& link_file);
 
+// Makes `link` a symbolic link to `target` (Windows paths, without blanks). Under Wine, whose
+// own symbolic-link calls report success and make nothing, that is a Unix symbolic link,
+// made by /bin/ln, which Wine starts as a Unix program; Wine follows it on every open. On
+// Windows it is a symbolic link, where the account may make one. False, `why` saying why,
+// when neither can be made.
+bool make_symbolic_link(const std::string& link, const std::string& target, bool folder,
+                        std::string& why);
+
+// Removes the folder with everything in it, links removed as links, never followed. (Wine
+// removes through a Unix link what it leads to, and a Unix link whose target is gone is
+// invisible to Windows programs but keeps its folder from being removed; so under Wine this
+// is /bin/rm -rf.)
+void remove_tree(const std::string& folder);
+
 }  // namespace qarn::test

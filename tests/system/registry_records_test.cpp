@@ -38,13 +38,21 @@ TEST(TargetFolderRecord, IsAStringValue) {
     EXPECT_EQ(size, sizeof "C:\\Program Files\\QARN");  // with its terminator
 }
 
-TEST(UninstallRecord, NamesTheProductAndItsUninstallerUnquoted) {
+// Quoted, so that Windows cannot take "C:\My.exe" for the program of "C:\My Programs\...".
+TEST(UninstallRecord, NamesTheProductAndItsUninstallerInQuotes) {
     RegistryRedirect machine(HKEY_LOCAL_MACHINE);
     write_uninstall_entry("C:\\My Programs\\QARN\\UnInst.exe");
     EXPECT_EQ(registry_text(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName"), "Zentrivo");
     EXPECT_EQ(registry_text(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"),
-              "C:\\My Programs\\QARN\\UnInst.exe");
+              "\"C:\\My Programs\\QARN\\UnInst.exe\"");
     EXPECT_EQ(registry_value_count(HKEY_LOCAL_MACHINE, kUninstallKey), 2);
+
+    // The longest path a path buffer holds still gets its quotes.
+    const std::string longest = "C:\\" + std::string(259 - 3 - 11, 'q') + "\\UnInst.exe";
+    ASSERT_EQ(longest.size(), 259u);
+    write_uninstall_entry(longest.c_str());
+    EXPECT_EQ(registry_text(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"),
+              "\"" + longest + "\"");
 }
 
 TEST(UninstallRecord, ALaterInstallationReplacesBothRecords) {
@@ -56,7 +64,7 @@ TEST(UninstallRecord, ALaterInstallationReplacesBothRecords) {
     write_uninstall_entry("D:\\Second\\UnInst.exe");
     EXPECT_EQ(registry_text(HKEY_CURRENT_USER, kProductKeyPath, "Dir"), "D:\\Second");
     EXPECT_EQ(registry_text(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"),
-              "D:\\Second\\UnInst.exe");
+              "\"D:\\Second\\UnInst.exe\"");
 }
 
 TEST(RegistryText, ReadsAValueAndReportsAMissingOne) {

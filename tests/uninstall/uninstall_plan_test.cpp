@@ -159,6 +159,43 @@ TEST(UninstallPlan, AListWithoutItsTagGivesNothingToDo) {
     EXPECT_FALSE(plan.lists_itself);
 }
 
+TEST(UninstallWorkFolder, EverythingGoesFilesFirstThenFoldersDeepestFirstTheWorkFolderLast) {
+    EXPECT_TRUE(is_setup_work_folder("QARN.UNDO"));
+    EXPECT_TRUE(is_setup_work_folder("qarn.undo"));
+    EXPECT_FALSE(is_setup_work_folder("QARN.UNDO2"));
+    EXPECT_FALSE(is_setup_work_folder("QARN.UNDO\\x"));
+
+    const WorkFolderPlan plan = plan_work_folder({{"QARN.UNDO\\a", FoundKind::kFolder},
+                                                  {"QARN.UNDO\\a\\b", FoundKind::kFolder},
+                                                  {"QARN.UNDO\\a\\b\\x.txt", FoundKind::kFile},
+                                                  {"QARN.UNDO\\journal", FoundKind::kFile},
+                                                  {"QARN.UNDO\\c", FoundKind::kFolder}});
+    EXPECT_EQ(plan.files,
+              (std::vector<std::string>{"QARN.UNDO\\a\\b\\x.txt", "QARN.UNDO\\journal"}));
+    EXPECT_EQ(plan.folders, (std::vector<std::string>{"QARN.UNDO\\a\\b", "QARN.UNDO\\a",
+                                                      "QARN.UNDO\\c", "QARN.UNDO"}));
+    EXPECT_TRUE(plan.links.empty());
+    EXPECT_TRUE(plan.out_of_reach.empty());
+    // Empty, it is still removed.
+    EXPECT_EQ(plan_work_folder({}).folders, std::vector<std::string>{"QARN.UNDO"});
+}
+
+TEST(UninstallWorkFolder, ALinkOrSomethingOutOfReachKeepsTheFoldersThatHoldIt) {
+    for (const FoundKind kind : {FoundKind::kLink, FoundKind::kOutOfReach}) {
+        const WorkFolderPlan plan = plan_work_folder({{"QARN.UNDO\\a", FoundKind::kFolder},
+                                                      {"QARN.UNDO\\a\\b", FoundKind::kFolder},
+                                                      {"QARN.UNDO\\A\\B\\l", kind},
+                                                      {"QARN.UNDO\\a\\b\\x", FoundKind::kFile},
+                                                      {"QARN.UNDO\\c", FoundKind::kFolder}});
+        EXPECT_EQ(plan.files, std::vector<std::string>{"QARN.UNDO\\a\\b\\x"});
+        EXPECT_EQ(plan.folders, std::vector<std::string>{"QARN.UNDO\\c"});
+        const auto& kept = kind == FoundKind::kLink ? plan.links : plan.out_of_reach;
+        const auto& other = kind == FoundKind::kLink ? plan.out_of_reach : plan.links;
+        EXPECT_EQ(kept, std::vector<std::string>{"QARN.UNDO\\A\\B\\l"});
+        EXPECT_TRUE(other.empty());
+    }
+}
+
 TEST(UninstallLeftovers, NothingIsLeftOnlyWhenNoFileLinkOrRecordRemains) {
     Findings none;
     EXPECT_FALSE(anything_to_remove(none));
@@ -189,6 +226,9 @@ TEST(UninstallLeftovers, NothingIsLeftOnlyWhenNoFileLinkOrRecordRemains) {
     EXPECT_TRUE(anything_to_remove(f));
     f = {};
     f.user_key = true;
+    EXPECT_TRUE(anything_to_remove(f));
+    f = {};
+    f.work_folder = true;  // what a killed setup left is the installer's
     EXPECT_TRUE(anything_to_remove(f));
 }
 

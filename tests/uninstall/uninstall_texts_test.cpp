@@ -53,6 +53,31 @@ TEST(UninstallQuestion, NothingLeftAndDamagedListSayWhatTheyMean) {
     EXPECT_TRUE(has(cannot_start_text(Language::kEnglish), "259"));
 }
 
+TEST(UninstallQuestion, AFolderThatIsNotWorkedInIsNamedWithTheReason) {
+    const struct {
+        Language language;
+        FolderProblem problem;
+        const char* part;
+    } cases[] = {
+        {Language::kEnglish, FolderProblem::kLinked,
+         "Zentrivo is not removed from\n\n    D:\\Link\\QARN\n\nThis folder is a link (a "
+         "junction or symbolic link), or lies in a linked or mounted folder, and the uninstaller "
+         "removes nothing through a link. Nothing was removed."},
+        {Language::kEnglish, FolderProblem::kUnknown,
+         "\n\nThe system does not say where this folder really lies. Nothing was removed."},
+        {Language::kGerman, FolderProblem::kLinked,
+         "Zentrivo wird nicht entfernt aus\n\n    D:\\Link\\QARN\n\nDieser Ordner ist eine "
+         "symbolische Verkn\xFCpfung"},
+        {Language::kGerman, FolderProblem::kUnknown,
+         "Das System gibt nicht an, wo dieser Ordner tats\xE4"
+         "chlich liegt. Es wurde nichts entfernt."},
+    };
+    for (const auto& c : cases) {
+        const std::string text = folder_refused_text(c.language, "D:\\Link\\QARN\\", c.problem);
+        EXPECT_TRUE(has(text, c.part)) << text;
+    }
+}
+
 TEST(UninstallReport, AFullRemovalListsWhatWentAndKeepsTheSettings) {
     const std::string text = report_text(Language::kEnglish, full_removal());
     EXPECT_EQ(text,
@@ -131,14 +156,52 @@ TEST(UninstallReport, OtherInstallationsAndForeignLinksAreKeptAndSaid) {
     EXPECT_TRUE(has(text, "list of installed files (UNINST.LST) is missing or damaged"));
 }
 
-TEST(UninstallReport, TheUninstallerLeftForTheRestartIsSaid) {
+TEST(UninstallReport, TheUninstallerLeftForTheRestartAndASetupsWorkFolderAreSaid) {
+    const struct {
+        bool Outcome::*flag;
+        Language language;
+        const char* line;
+    } cases[] = {
+        {&Outcome::uninstaller_at_restart, Language::kEnglish,
+         "Removed:\n- 22 files and 1 folder\n- 4 shortcuts of the Start-menu group QARN, and the "
+         "group\n- the desktop icon Zentrivo.lnk\n- the entry in the list of installed "
+         "programs\n- the registry key HKEY_CURRENT_USER\\Software\\Obrelux\\QARN\n- UnInst.exe "
+         "at the next restart of Windows\n\nKept:"},
+        {&Outcome::uninstaller_at_restart, Language::kGerman,
+         "- UnInst.exe beim n\xE4"
+         "chsten Neustart von Windows\n"},
+        {&Outcome::work_folder_removed, Language::kEnglish,
+         "QARN\n- the work folder QARN.UNDO that an interrupted setup left\n\nKept:"},
+        {&Outcome::work_folder_removed, Language::kGerman,
+         "- der Arbeitsordner QARN.UNDO, den eine abgebrochene Installation hinterlassen hat\n"},
+    };
+    for (const auto& c : cases) {
+        Outcome o = full_removal();
+        EXPECT_FALSE(has(report_text(c.language, o), c.line)) << c.line;
+        o.*c.flag = true;
+        const std::string text = report_text(c.language, o);
+        EXPECT_TRUE(has(text, c.line)) << text;
+        EXPECT_TRUE(complete(o));
+    }
+}
+
+TEST(UninstallReport, LinksLeftAloneAreNamedUnderTheirOwnHeading) {
     Outcome o = full_removal();
-    o.uninstaller_at_restart = true;
-    EXPECT_TRUE(
-        has(report_text(Language::kEnglish, o), "- UnInst.exe at the next restart of Windows"));
+    o.refused = {"..\\x"};
+    o.linked = {"Help\\QARN_DE.CHM", "QARN.UNDO\\link"};
+    const std::string text = report_text(Language::kEnglish, o);
+    EXPECT_TRUE(complete(o));  // nothing resisted: the rest went
+    EXPECT_TRUE(has(text,
+                    "lines of the list of installed files:\n- ..\\x\n\nLeft alone, because they "
+                    "are links (junctions or symbolic links) or lie behind one, and removing "
+                    "through a link could reach outside the folder:\n- Help\\QARN_DE.CHM\n- "
+                    "QARN.UNDO\\link\n\nKept:"))
+        << text;
     EXPECT_TRUE(has(report_text(Language::kGerman, o),
-                    "- UnInst.exe beim n\xE4"
-                    "chsten Neustart von Windows"));
+                    "Verzeichnisverbindungen sind oder hinter einer liegen, und das Entfernen "
+                    "dar\xFC"
+                    "ber au\xDF"
+                    "erhalb des Ordners treffen k\xF6nnte:\n- Help\\QARN_DE.CHM"));
 }
 
 TEST(UninstallReport, TheGermanReportHasTheSameParts) {
