@@ -19,14 +19,14 @@ TEST_F(EnglishSystem, FirstInstallationWithTheProposedSettings) {
 
     // What the dialog proposes.
     EXPECT_EQ(run.caption(), "  Setup Zentrivo");
-    EXPECT_EQ(run.text(kTitle), "Zentrivo  1.21");
-    EXPECT_EQ(run.text(kFolder), folder);
-    EXPECT_TRUE(run.checked(kGerman));
-    EXPECT_TRUE(run.checked(kEnglish));
-    EXPECT_TRUE(run.checked(kOthers));
-    EXPECT_TRUE(run.checked(kStartMenu));  // the folder does not exist yet
-    EXPECT_TRUE(run.checked(kDesktop));
-    EXPECT_FALSE(run.visible(kStatus));
+    EXPECT_EQ(run.text(kTitleLine), "Zentrivo  1.21");
+    EXPECT_EQ(run.text(kFolderField), folder);
+    EXPECT_TRUE(run.checked(kBoxGerman));
+    EXPECT_TRUE(run.checked(kBoxEnglish));
+    EXPECT_TRUE(run.checked(kBoxOtherLanguages));
+    EXPECT_TRUE(run.checked(kStartMenuBox));  // the folder does not exist yet
+    EXPECT_TRUE(run.checked(kDesktopBox));
+    EXPECT_FALSE(run.visible(kStatusLine));
     expect_english_texts(run);
 
     install_and_expect_success(run);
@@ -78,13 +78,13 @@ TEST_F(EnglishSystem, AnEarlierInstallationWithOnlyEnglishHelpIsProposedWithItsL
 
     SetupRun run;
     ASSERT_TRUE(run.start());
-    EXPECT_EQ(run.text(kFolder), earlier);
-    EXPECT_FALSE(run.checked(kGerman));
-    EXPECT_TRUE(run.checked(kEnglish));
-    EXPECT_TRUE(run.checked(kOthers));
-    EXPECT_FALSE(run.checked(kStartMenu));  // the folder exists
-    EXPECT_FALSE(run.checked(kDesktop));
-    run.click(kExit);
+    EXPECT_EQ(run.text(kFolderField), earlier);
+    EXPECT_FALSE(run.checked(kBoxGerman));
+    EXPECT_TRUE(run.checked(kBoxEnglish));
+    EXPECT_TRUE(run.checked(kBoxOtherLanguages));
+    EXPECT_FALSE(run.checked(kStartMenuBox));  // the folder exists
+    EXPECT_FALSE(run.checked(kDesktopBox));
+    run.click(kExitButton);
     EXPECT_EQ(run.wait_for_exit(), 0);
     EXPECT_EQ(folder_entries(earlier), std::vector<std::string>{"QARN_US.HLP"});
 }
@@ -96,17 +96,17 @@ TEST_F(EnglishSystem, OnlyGermanOverAFullInstallationRemovesTheOtherLanguages) {
 
     SetupRun run;
     ASSERT_TRUE(run.start());
-    EXPECT_EQ(run.text(kFolder), folder);
-    EXPECT_TRUE(run.checked(kGerman));
-    EXPECT_TRUE(run.checked(kEnglish));
-    EXPECT_TRUE(run.checked(kOthers));
-    run.click(kEnglish);
-    ASSERT_TRUE(wait_until([&] { return !run.checked(kEnglish); }, 5000));
+    EXPECT_EQ(run.text(kFolderField), folder);
+    EXPECT_TRUE(run.checked(kBoxGerman));
+    EXPECT_TRUE(run.checked(kBoxEnglish));
+    EXPECT_TRUE(run.checked(kBoxOtherLanguages));
+    run.click(kBoxEnglish);
+    ASSERT_TRUE(wait_until([&] { return !run.checked(kBoxEnglish); }, 5000));
     // German chosen and English not: the dialog speaks German.
-    ASSERT_TRUE(wait_until([&] { return run.text(kExit) == "Beenden"; }, 5000));
+    ASSERT_TRUE(wait_until([&] { return run.text(kExitButton) == "Beenden"; }, 5000));
     expect_german_texts(run);
-    run.click(kOthers);
-    ASSERT_TRUE(wait_until([&] { return !run.checked(kOthers); }, 5000));
+    run.click(kBoxOtherLanguages);
+    ASSERT_TRUE(wait_until([&] { return !run.checked(kBoxOtherLanguages); }, 5000));
     install_and_expect_success(run);  // the success message stays English
 
     EXPECT_EQ(folder_entries(folder), files_for(true, false, false));
@@ -118,10 +118,10 @@ TEST_F(EnglishSystem, WithoutGermanThereIsNoGermanOrderFormShortcut) {
     const std::string folder = kScratch + "\\NoGerman";
     SetupRun run;
     ASSERT_TRUE(run.start());
-    run.type(kFolder, folder);
-    run.click(kGerman);
-    ASSERT_TRUE(wait_until([&] { return !run.checked(kGerman); }, 5000));
-    EXPECT_TRUE(run.checked(kEnglish));
+    run.type(kFolderField, folder);
+    run.click(kBoxGerman);
+    ASSERT_TRUE(wait_until([&] { return !run.checked(kBoxGerman); }, 5000));
+    EXPECT_TRUE(run.checked(kBoxEnglish));
     install_and_expect_success(run);
 
     EXPECT_TRUE(test::read_link(group_link("Zentrivo")).loaded);
@@ -137,8 +137,8 @@ TEST_F(EnglishSystem, AFolderWhereAFileGoesStopsTheInstallationWithTheFileError)
     make_folder(folder + "\\LICENSE.TXT");
     SetupRun run;
     ASSERT_TRUE(run.start());
-    run.type(kFolder, folder);
-    run.click(kOk);
+    run.type(kFolderField, folder);
+    run.click(kOkButton);
     const MessageBoxSeen box = run.wait_for_message_box();
     ASSERT_NE(box.window, nullptr);
     EXPECT_EQ(box.text, "Cannot install file.");
@@ -148,26 +148,26 @@ TEST_F(EnglishSystem, AFolderWhereAFileGoesStopsTheInstallationWithTheFileError)
 
     // The dialog stays, with the status line in place of the shortcut boxes.
     ASSERT_TRUE(run.still_waiting_after(500));
-    EXPECT_FALSE(run.visible(kStartMenu));
-    EXPECT_FALSE(run.visible(kDesktop));
-    EXPECT_TRUE(run.visible(kStatus));
-    EXPECT_EQ(run.text(kStatus), "LICENSE.TXT");
+    EXPECT_FALSE(run.visible(kStartMenuBox));
+    EXPECT_FALSE(run.visible(kDesktopBox));
+    EXPECT_TRUE(run.visible(kStatusLine));
+    EXPECT_EQ(run.text(kStatusLine), "LICENSE.TXT");
     EXPECT_EQ(recorded_dir(), folder);  // recorded before the extraction
     EXPECT_EQ(uninstall_value("UninstallString"), "<missing>");
-    run.click(kExit);
+    run.click(kExitButton);
     EXPECT_EQ(run.wait_for_exit(), 0);
 }
 
 TEST_F(EnglishSystem, AnEmptyFolderFieldDoesNothing) {
     SetupRun run;
     ASSERT_TRUE(run.start());
-    run.type(kFolder, "");
-    run.click(kOk);
+    run.type(kFolderField, "");
+    run.click(kOkButton);
     EXPECT_TRUE(run.still_waiting_after(1500));
-    EXPECT_TRUE(run.visible(kStartMenu));
-    EXPECT_FALSE(run.visible(kStatus));
+    EXPECT_TRUE(run.visible(kStartMenuBox));
+    EXPECT_FALSE(run.visible(kStatusLine));
     EXPECT_EQ(recorded_dir(), "<missing>");
-    run.click(kExit);
+    run.click(kExitButton);
     EXPECT_EQ(run.wait_for_exit(), 0);
 }
 
@@ -177,9 +177,9 @@ TEST_F(EnglishSystem, AFolderThatCannotBeCreatedIsReported) {
     SetupRun run;
     ASSERT_TRUE(run.start());
     expect_folder_refused(run, folder, "Cannot create path.");
-    EXPECT_TRUE(run.visible(kStartMenu));  // nothing was started
+    EXPECT_TRUE(run.visible(kStartMenuBox));  // nothing was started
     EXPECT_EQ(recorded_dir(), "<missing>");
-    run.click(kExit);
+    run.click(kExitButton);
     EXPECT_EQ(run.wait_for_exit(), 0);
 }
 
@@ -192,7 +192,7 @@ TEST_F(EnglishSystem, AFolderTooLongForTheProductsPathsIsRefusedBeforeAnythingIs
     expect_folder_refused(run, folder, "Cannot create path.");
     EXPECT_FALSE(exists(folder));
     EXPECT_EQ(recorded_dir(), "<missing>");
-    run.click(kExit);
+    run.click(kExitButton);
     EXPECT_EQ(run.wait_for_exit(), 0);
 }
 
@@ -208,31 +208,31 @@ TEST_F(EnglishSystem, TheBrowseButtonStartsOnTheParentOfAFolderThatDoesNotExist)
     make_folder(parent);
     SetupRun run;
     ASSERT_TRUE(run.start());
-    run.type(kFolder, parent + "\\NotYet");
+    run.type(kFolderField, parent + "\\NotYet");
 
     // Cancelled: the field keeps its text.
-    run.click(kBrowse);
+    run.click(kBrowseButton);
     HWND picker = run.wait_for_folder_picker();
     ASSERT_NE(picker, nullptr);
     SetupRun::press(picker, IDCANCEL);
     ASSERT_TRUE(wait_until([&] { return !IsWindow(picker); }, 10000));
-    EXPECT_EQ(run.text(kFolder), parent + "\\NotYet");
+    EXPECT_EQ(run.text(kFolderField), parent + "\\NotYet");
 
     // Accepted as it opened: the folder it started on, the parent, is taken.
-    run.click(kBrowse);
+    run.click(kBrowseButton);
     picker = run.wait_for_folder_picker();
     ASSERT_NE(picker, nullptr);
     SetupRun::press(picker, IDOK);
     ASSERT_TRUE(wait_until([&] { return !IsWindow(picker); }, 10000));
-    EXPECT_EQ(run.text(kFolder), parent);
-    run.click(kExit);
+    EXPECT_EQ(run.text(kFolderField), parent);
+    run.click(kExitButton);
     EXPECT_EQ(run.wait_for_exit(), 0);
 }
 
 TEST_F(EnglishSystem, ExitLeavesEverythingAsItWas) {
     SetupRun run;
     ASSERT_TRUE(run.start());
-    run.click(kExit);
+    run.click(kExitButton);
     EXPECT_EQ(run.wait_for_exit(), 0);
     EXPECT_EQ(recorded_dir(), "<missing>");
     EXPECT_FALSE(exists(program_files_dir() + "\\QARN"));

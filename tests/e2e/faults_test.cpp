@@ -33,7 +33,7 @@ std::vector<std::string> file_names(const ArchiveLayout& layout) {
 
 // The box that comes after OK; it is expected to be there.
 MessageBoxSeen box_after_ok(SetupRun& run) {
-    run.click(kOk);
+    run.click(kOkButton);
     return run.wait_for_message_box();
 }
 
@@ -92,7 +92,7 @@ TEST_F(Faults, AFullDriveIsFoundBeforeAnythingIsWrittenAndChangesNothing) {
 
     SetupRun run;
     ASSERT_TRUE(run.start());
-    run.type(kFolder, folder);
+    run.type(kFolderField, folder);
     const MessageBoxSeen box = box_after_ok(run);
     ASSERT_NE(box.window, nullptr) << "no box after OK";
     EXPECT_EQ(box.text.rfind(kNoRoom, 0), 0u) << box.text;
@@ -102,10 +102,10 @@ TEST_F(Faults, AFullDriveIsFoundBeforeAnythingIsWrittenAndChangesNothing) {
     SetupRun::close_message_box(box);
     // No success message follows; the dialog stays, the shortcut boxes in their place.
     EXPECT_TRUE(run.still_waiting_after(1000));
-    EXPECT_TRUE(run.visible(kStartMenu));
+    EXPECT_TRUE(run.visible(kStartMenuBox));
     EXPECT_EQ(test::snapshot(folder), before) << test::snapshot_difference(test::snapshot(folder), before);
     EXPECT_EQ(recorded_dir(), "<missing>");
-    run.click(kExit);
+    run.click(kExitButton);
     EXPECT_EQ(run.wait_for_exit(), 0);
 }
 
@@ -125,7 +125,7 @@ TEST_F(Faults, AFileHeldOpenByAnotherProgramFailsTheRunAndChangesNothing) {
 
     SetupRun run;
     ASSERT_TRUE(run.start());
-    run.type(kFolder, folder);
+    run.type(kFolderField, folder);
     const MessageBoxSeen box = box_after_ok(run);
     ASSERT_NE(box.window, nullptr) << "no box after OK";
     EXPECT_EQ(box.text, kFileError);
@@ -154,13 +154,13 @@ TEST_F(Faults, AFolderTypedWithoutItsDriveIsInstalledAndRecordedInItsFullForm) {
 
     SetupRun run;
     ASSERT_TRUE(run.start(setup_exe(), started_in));
-    run.type(kFolder, "RelQ");
+    run.type(kFolderField, "RelQ");
     const MessageBoxSeen box = box_after_ok(run);
     ASSERT_NE(box.window, nullptr) << "no success message";
     EXPECT_EQ(box.text, "Zentrivo has been successfully installed.");
     EXPECT_TRUE(box.information_icon);
     // While the message is up, the field shows the folder that was used.
-    EXPECT_EQ(run.text(kFolder), full);
+    EXPECT_EQ(run.text(kFolderField), full);
     SetupRun::close_message_box(box);
     EXPECT_EQ(run.wait_for_exit(), 0);
 
@@ -184,7 +184,7 @@ TEST_F(Faults, ASetupFileWhoseArchiveHoldsNoEntriesShowsTheFileErrorCaptionedWit
 
     SetupRun run;
     ASSERT_TRUE(run.start(empty, ""));
-    run.type(kFolder, folder);
+    run.type(kFolderField, folder);
     const MessageBoxSeen box = box_after_ok(run);
     ASSERT_NE(box.window, nullptr) << "OK gave no box";
     EXPECT_EQ(box.text, kFileError);
@@ -193,7 +193,7 @@ TEST_F(Faults, ASetupFileWhoseArchiveHoldsNoEntriesShowsTheFileErrorCaptionedWit
     SetupRun::close_message_box(box);
     EXPECT_TRUE(run.still_waiting_after(1000));  // no success message; the dialog stays
     EXPECT_EQ(folder_entries(folder), std::vector<std::string>{});
-    run.click(kExit);
+    run.click(kExitButton);
     EXPECT_EQ(run.wait_for_exit(), 0);
 }
 
@@ -220,7 +220,7 @@ TEST_F(Faults, ASetupFileCutShortInstallsNothingAndNamesItself) {
 
     SetupRun run;
     ASSERT_TRUE(run.start(cut, ""));
-    run.type(kFolder, folder);
+    run.type(kFolderField, folder);
     const MessageBoxSeen box = box_after_ok(run);
     ASSERT_NE(box.window, nullptr) << "OK gave no box";
     EXPECT_EQ(box.text, kFileError);
@@ -230,7 +230,7 @@ TEST_F(Faults, ASetupFileCutShortInstallsNothingAndNamesItself) {
     EXPECT_TRUE(run.still_waiting_after(1000));  // no success message; the dialog stays
     EXPECT_FALSE(exists(folder));
     EXPECT_EQ(recorded_dir(), "<missing>");
-    run.click(kExit);
+    run.click(kExitButton);
     EXPECT_EQ(run.wait_for_exit(), 0);
 }
 
@@ -255,17 +255,17 @@ TEST_F(Faults, AFolderTooLongForAnEntryNameIsRefusedBeforeItIsCreatedOrRecorded)
         SetupRun run;
         ASSERT_TRUE(run.start(large, ""));
         expect_folder_refused(run, folder, kPathError);
-        EXPECT_TRUE(run.visible(kStartMenu));  // nothing was started
+        EXPECT_TRUE(run.visible(kStartMenuBox));  // nothing was started
         EXPECT_FALSE(exists(folder));
         EXPECT_EQ(recorded_dir(), "<missing>");
-        run.click(kExit);
+        run.click(kExitButton);
         EXPECT_EQ(run.wait_for_exit(), 0);
     }
 
     // The same folder takes the demo product, whose names are short.
     SetupRun demo;
     ASSERT_TRUE(demo.start());
-    demo.type(kFolder, folder);
+    demo.type(kFolderField, folder);
     install_and_expect_success(demo);
     expect_installed(folder, product_files());
 }
@@ -288,14 +288,14 @@ TEST_F(Faults, AnInstallationEndedByForceIsPutBackAndCompletedByTheNextRun) {
     {
         SetupRun run;
         ASSERT_TRUE(run.start(large, ""));
-        run.type(kFolder, folder);
+        run.type(kFolderField, folder);
         const ULONGLONG pressed = GetTickCount64();
-        run.click(kOk);
+        run.click(kOkButton);
         std::string shown;
         bool box = false;
         ASSERT_TRUE(wait_until(
             [&] {
-                shown = run.text_held(kStatus);
+                shown = run.text_held(kStatusLine);
                 box = run.message_box_open();
                 return !shown.empty() || box;
             },
@@ -316,7 +316,7 @@ TEST_F(Faults, AnInstallationEndedByForceIsPutBackAndCompletedByTheNextRun) {
     // then the new one completes.
     SetupRun again;
     ASSERT_TRUE(again.start(large, ""));
-    EXPECT_EQ(again.text(kFolder), folder);
+    EXPECT_EQ(again.text(kFolderField), folder);
     install_and_expect_success(again);
     EXPECT_FALSE(exists(folder + "\\QARN.UNDO"));
     expect_installed_from(product, folder, names);

@@ -11,15 +11,15 @@ using GermanSystem = Scenario;
 TEST_F(GermanSystem, OnlyGermanIsProposedAndTheDialogSpeaksGerman) {
     SetupRun run;
     ASSERT_TRUE(run.start());
-    EXPECT_TRUE(run.checked(kGerman));
-    EXPECT_FALSE(run.checked(kEnglish));
-    EXPECT_FALSE(run.checked(kOthers));
-    EXPECT_TRUE(run.checked(kStartMenu));
-    EXPECT_TRUE(run.checked(kDesktop));
+    EXPECT_TRUE(run.checked(kBoxGerman));
+    EXPECT_FALSE(run.checked(kBoxEnglish));
+    EXPECT_FALSE(run.checked(kBoxOtherLanguages));
+    EXPECT_TRUE(run.checked(kStartMenuBox));
+    EXPECT_TRUE(run.checked(kDesktopBox));
     expect_german_texts(run);
     EXPECT_EQ(run.caption(), "  Setup Zentrivo");
 
-    const std::string folder = run.text(kFolder);
+    const std::string folder = run.text(kFolderField);
     install_and_expect_success(run);  // in English even here
     EXPECT_EQ(folder_entries(folder), files_for(true, false, false));
     expect_installed(folder, files_for(true, false, false));
@@ -34,11 +34,11 @@ TEST_F(GermanSystem, GermanDefaultsReplaceTheMarksOfAnEarlierInstallation) {
     test::set_registry_text(HKEY_CURRENT_USER, "Software\\Obrelux\\QARN", "Dir", earlier);
     SetupRun run;
     ASSERT_TRUE(run.start());
-    EXPECT_EQ(run.text(kFolder), earlier);
-    EXPECT_TRUE(run.checked(kGerman));
-    EXPECT_FALSE(run.checked(kEnglish));
-    EXPECT_FALSE(run.checked(kOthers));
-    run.click(kExit);
+    EXPECT_EQ(run.text(kFolderField), earlier);
+    EXPECT_TRUE(run.checked(kBoxGerman));
+    EXPECT_FALSE(run.checked(kBoxEnglish));
+    EXPECT_FALSE(run.checked(kBoxOtherLanguages));
+    run.click(kExitButton);
     EXPECT_EQ(run.wait_for_exit(), 0);
 }
 
@@ -48,17 +48,17 @@ TEST_F(GermanSystem, TheFolderErrorIsGerman) {
     SetupRun run;
     ASSERT_TRUE(run.start());
     expect_folder_refused(run, folder, "Kann nicht Verzeichnis erstellen.");
-    run.click(kExit);
+    run.click(kExitButton);
     EXPECT_EQ(run.wait_for_exit(), 0);
 }
 
 TEST_F(GermanSystem, CheckingEnglishSwitchesTheDialogToEnglish) {
     SetupRun run;
     ASSERT_TRUE(run.start());
-    run.click(kEnglish);
-    ASSERT_TRUE(wait_until([&] { return run.text(kExit) == "Exit"; }, 5000));
+    run.click(kBoxEnglish);
+    ASSERT_TRUE(wait_until([&] { return run.text(kExitButton) == "Exit"; }, 5000));
     expect_english_texts(run);
-    run.click(kExit);
+    run.click(kExitButton);
     EXPECT_EQ(run.wait_for_exit(), 0);
 }
 

@@ -25,7 +25,7 @@ TEST_F(RunningProduct, ARunningProductIsClosedBeforeTheDialogShows) {
     // (through its WM_DESTROY).
     EXPECT_EQ(FindWindowA("QARN", nullptr), nullptr);
     EXPECT_EQ(WaitForSingleObject(product.info.hProcess, 5000), WAIT_OBJECT_0);
-    run.click(kExit);
+    run.click(kExitButton);
     EXPECT_EQ(run.wait_for_exit(), 0);
 }
 
@@ -93,7 +93,7 @@ TEST_F(RunningProduct, AWindowThatIgnoresTheRequestDelaysTheDialogOnlyAFewSecond
     std::printf("  dialog after %lu ms\n", static_cast<unsigned long>(run.milliseconds_to_dialog()));
     EXPECT_GE(stubborn.destroys(), 1);
     EXPECT_LT(run.milliseconds_to_dialog(), 15000u);
-    run.click(kExit);
+    run.click(kExitButton);
     EXPECT_EQ(run.wait_for_exit(), 0);
 }
 
@@ -103,7 +103,7 @@ TEST_F(RunningProduct, AWindowThatDoesNotAnswerDelaysTheDialogOnlyAFewSeconds) {
     ASSERT_TRUE(run.start(30000));
     std::printf("  dialog after %lu ms\n", static_cast<unsigned long>(run.milliseconds_to_dialog()));
     EXPECT_LT(run.milliseconds_to_dialog(), 15000u);
-    run.click(kExit);
+    run.click(kExitButton);
     EXPECT_EQ(run.wait_for_exit(), 0);
 }
 

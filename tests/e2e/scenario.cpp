@@ -48,25 +48,25 @@ void expect_absent(const std::string& folder, const std::vector<std::string>& na
 
 void expect_english_texts(const SetupRun& run) {
     EXPECT_EQ(run.text(kFolderLabel), "Install to:");
-    EXPECT_EQ(run.text(kExit), "Exit");
+    EXPECT_EQ(run.text(kExitButton), "Exit");
     EXPECT_EQ(run.text(kLanguageFrame), "Language");
-    EXPECT_EQ(run.text(kStartMenu), "Put entry to Start Menu");
-    EXPECT_EQ(run.text(kDesktop), "Put icon to Desktop");
-    EXPECT_EQ(run.text(kOthers), "Additional languages");
+    EXPECT_EQ(run.text(kStartMenuBox), "Put entry to Start Menu");
+    EXPECT_EQ(run.text(kDesktopBox), "Put icon to Desktop");
+    EXPECT_EQ(run.text(kBoxOtherLanguages), "Additional languages");
 }
 
 void expect_german_texts(const SetupRun& run) {
     EXPECT_EQ(run.text(kFolderLabel), "Zielpfad:");
-    EXPECT_EQ(run.text(kExit), "Beenden");
+    EXPECT_EQ(run.text(kExitButton), "Beenden");
     EXPECT_EQ(run.text(kLanguageFrame), "Sprache");
-    EXPECT_EQ(run.text(kStartMenu), "Programmgruppe erstellen");
-    EXPECT_EQ(run.text(kDesktop), "Desktop-Icon erstellen");
-    EXPECT_EQ(run.text(kOthers), "Weitere Sprachen");
+    EXPECT_EQ(run.text(kStartMenuBox), "Programmgruppe erstellen");
+    EXPECT_EQ(run.text(kDesktopBox), "Desktop-Icon erstellen");
+    EXPECT_EQ(run.text(kBoxOtherLanguages), "Weitere Sprachen");
 }
 
 DWORD install_and_expect_success(SetupRun& run) {
     const ULONGLONG pressed = GetTickCount64();
-    run.click(kOk);
+    run.click(kOkButton);
     const MessageBoxSeen box = run.wait_for_message_box();
     const DWORD elapsed = static_cast<DWORD>(box.seen_at - pressed);
     EXPECT_NE(box.window, nullptr) << "no success message";
@@ -81,8 +81,8 @@ DWORD install_and_expect_success(SetupRun& run) {
 }
 
 void expect_folder_refused(SetupRun& run, const std::string& folder, const std::string& text) {
-    run.type(kFolder, folder);
-    run.click(kOk);
+    run.type(kFolderField, folder);
+    run.click(kOkButton);
     const MessageBoxSeen box = run.wait_for_message_box();
     ASSERT_NE(box.window, nullptr) << "no folder error box";
     EXPECT_EQ(box.text, text);
@@ -95,7 +95,7 @@ void expect_folder_refused(SetupRun& run, const std::string& folder, const std::
 void install_with_defaults_into(const std::string& folder) {
     SetupRun run;
     ASSERT_TRUE(run.start());
-    run.type(kFolder, folder);
+    run.type(kFolderField, folder);
     install_and_expect_success(run);
 }
 

@@ -5,28 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "resources/control_ids.h"
 #include "tests/e2e/setup_driver.h"
 #include "tests/e2e/system_state.h"
 #include "tests/support/windows_test_support.h"
 
 namespace qarn::e2e {
-
-// Control ids of the Setup dialog.
-enum Control : int {
-    kOk = 1,
-    kExit = 2,
-    kBrowse = 7,
-    kTitle = 101,
-    kFolderLabel = 102,
-    kFolder = 103,
-    kLanguageFrame = 104,
-    kStartMenu = 105,
-    kDesktop = 106,
-    kStatus = 107,
-    kGerman = 201,
-    kEnglish = 202,
-    kOthers = 203,
-};
 
 // Which language box a product file follows.
 enum class FileLanguage { kNone, kGerman, kEnglish, kOther };

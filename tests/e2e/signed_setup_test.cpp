@@ -17,7 +17,7 @@ TEST_F(SignedSetup, InstallsEveryFileWithTheProposedSettings) {
     SetupRun run;
     ASSERT_TRUE(run.start());
     const std::string folder = program_files_dir() + "\\QARN";
-    EXPECT_EQ(run.text(kFolder), folder);
+    EXPECT_EQ(run.text(kFolderField), folder);
     install_and_expect_success(run);
 
     EXPECT_EQ(folder_entries(folder), product_files());

@@ -32,11 +32,11 @@ std::string settings_home() { return special_folder(CSIDL_APPDATA) + "\\Obrelux"
 void install(const std::string& folder, bool german, bool english, bool others) {
     SetupRun run;
     ASSERT_TRUE(run.start());
-    run.type(kFolder, folder);
+    run.type(kFolderField, folder);
     const struct {
         int box;
         bool wanted;
-    } boxes[] = {{kGerman, german}, {kEnglish, english}, {kOthers, others}};
+    } boxes[] = {{kBoxGerman, german}, {kBoxEnglish, english}, {kBoxOtherLanguages, others}};
     for (const auto& b : boxes) {
         if (run.checked(b.box) != b.wanted) {
             run.click(b.box);

@@ -80,6 +80,7 @@ struct ExpectedControl {
 };
 
 constexpr uint32_t kTab = WS_TABSTOP;
+// The ids as numbers, not by their names, so that this table pins their values too.
 const ExpectedControl kControls[] = {
     {1, "#128", BS_PUSHBUTTON | kTab, "OK", 62, 216, 100, 18, true},
     {2, "#128", BS_PUSHBUTTON | kTab, "", 178, 216, 100, 18, true},

@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "resources/control_ids.h"
 #include "setup/ui_texts.h"
 #include "tests/languages/fake_dialog.h"
 
@@ -15,20 +16,20 @@ using test::FakeDialog;
 using Texts = std::vector<std::pair<int, std::string>>;
 
 const Texts kEnglish = {
-    {102, "Install to:"},
-    {2, "Exit"},
-    {104, "Language"},
-    {105, "Put entry to Start Menu"},
-    {106, "Put icon to Desktop"},
-    {203, "Additional languages"},
+    {kFolderLabel, "Install to:"},
+    {kExitButton, "Exit"},
+    {kLanguageFrame, "Language"},
+    {kStartMenuBox, "Put entry to Start Menu"},
+    {kDesktopBox, "Put icon to Desktop"},
+    {kBoxOtherLanguages, "Additional languages"},
 };
 const Texts kGerman = {
-    {102, "Zielpfad:"},
-    {2, "Beenden"},
-    {104, "Sprache"},
-    {105, "Programmgruppe erstellen"},
-    {106, "Desktop-Icon erstellen"},
-    {203, "Weitere Sprachen"},
+    {kFolderLabel, "Zielpfad:"},
+    {kExitButton, "Beenden"},
+    {kLanguageFrame, "Sprache"},
+    {kStartMenuBox, "Programmgruppe erstellen"},
+    {kDesktopBox, "Desktop-Icon erstellen"},
+    {kBoxOtherLanguages, "Weitere Sprachen"},
 };
 
 class UiTexts : public ::testing::Test {
@@ -46,7 +47,7 @@ TEST_F(UiTexts, GermanExactlyWhenDeutschCheckedAndEnglishNot) {
 
 TEST_F(UiTexts, FirstUpdateSetsAllSixGermanTextsInOrder) {
     FakeDialog dialog;
-    dialog.checked[201] = true;
+    dialog.checked[kBoxGerman] = true;
     update_ui_language(dialog);
     EXPECT_EQ(g_ui_language, kUiGerman);
     EXPECT_EQ(dialog.texts, kGerman);
@@ -54,9 +55,9 @@ TEST_F(UiTexts, FirstUpdateSetsAllSixGermanTextsInOrder) {
 
 TEST_F(UiTexts, BothBoxesCheckedGiveEnglish) {
     FakeDialog dialog;
-    dialog.checked[201] = true;
-    dialog.checked[202] = true;
-    dialog.checked[203] = true;
+    dialog.checked[kBoxGerman] = true;
+    dialog.checked[kBoxEnglish] = true;
+    dialog.checked[kBoxOtherLanguages] = true;
     update_ui_language(dialog);
     EXPECT_EQ(g_ui_language, kUiEnglish);
     EXPECT_EQ(dialog.texts, kEnglish);
@@ -71,14 +72,14 @@ TEST_F(UiTexts, NeitherBoxCheckedGivesEnglish) {
 
 TEST_F(UiTexts, SameLanguageAgainWritesNothing) {
     FakeDialog dialog;
-    dialog.checked[201] = true;
+    dialog.checked[kBoxGerman] = true;
     update_ui_language(dialog);
     dialog.texts.clear();
     update_ui_language(dialog);
-    // Box 203 plays no part in the rule.
-    dialog.checked[203] = true;
+    // The other-languages box plays no part in the rule.
+    dialog.checked[kBoxOtherLanguages] = true;
     update_ui_language(dialog);
-    dialog.checked[203] = false;
+    dialog.checked[kBoxOtherLanguages] = false;
     update_ui_language(dialog);
     EXPECT_TRUE(dialog.texts.empty());
     EXPECT_EQ(g_ui_language, kUiGerman);
@@ -86,14 +87,14 @@ TEST_F(UiTexts, SameLanguageAgainWritesNothing) {
 
 TEST_F(UiTexts, EachChangeWritesAllSixTextsAgain) {
     FakeDialog dialog;
-    dialog.checked[201] = true;
+    dialog.checked[kBoxGerman] = true;
     update_ui_language(dialog);
     dialog.texts.clear();
-    dialog.checked[202] = true;
+    dialog.checked[kBoxEnglish] = true;
     update_ui_language(dialog);
     EXPECT_EQ(dialog.texts, kEnglish);
     dialog.texts.clear();
-    dialog.checked[202] = false;
+    dialog.checked[kBoxEnglish] = false;
     update_ui_language(dialog);
     EXPECT_EQ(dialog.texts, kGerman);
 }
