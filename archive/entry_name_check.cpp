@@ -3,16 +3,15 @@
 #include <cstring>
 
 #include "archive/archive_reader.h"
+#include "system/ascii_case.h"
 
 namespace qarn {
 namespace {
 
-char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
 bool equals_upper(const char* s, size_t n, const char* word) {
     if (std::strlen(word) != n) return false;
     for (size_t i = 0; i < n; ++i) {
-        if (upper(s[i]) != word[i]) return false;
+        if (ascii_upper(s[i]) != word[i]) return false;
     }
     return true;
 }

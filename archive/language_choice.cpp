@@ -2,15 +2,14 @@
 
 #include <cstring>
 
+#include "system/ascii_case.h"
 
 namespace qarn {
 namespace {
 
-char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
 bool starts_with_ignoring_case(const char* s, const char* prefix, size_t n) {
     for (size_t i = 0; i < n; ++i) {
-        if (s[i] == '\0' || lower(s[i]) != lower(prefix[i])) return false;
+        if (s[i] == '\0' || ascii_lower(s[i]) != ascii_lower(prefix[i])) return false;
     }
     return true;
 }

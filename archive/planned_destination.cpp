@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "system/ascii_case.h"
 #include "system/target_folder_check.h"
 
 namespace qarn {
@@ -9,9 +10,7 @@ namespace {
 
 std::string key_of(const char* path) {
     std::string key(path);
-    for (char& c : key) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
+    for (char& c : key) c = ascii_upper(c);
     return key;
 }
 

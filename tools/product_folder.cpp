@@ -10,6 +10,7 @@
 #include "archive/archive_context.h"
 #include "archive/entry_name_check.h"
 #include "pack/dos_time.h"
+#include "system/ascii_case.h"
 
 namespace qarn::tools {
 namespace fs = std::filesystem;
@@ -19,9 +20,7 @@ constexpr uint64_t kMaxEntrySize = 0x7FFFFFFFu;  // the header's sizes are signe
 
 std::string lower(const std::string& s) {
     std::string out = s;
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
+    for (char& c : out) c = ascii_lower(c);
     return out;
 }
 

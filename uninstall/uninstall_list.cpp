@@ -2,16 +2,16 @@
 
 #include <set>
 
+#include "system/ascii_case.h"
+
 namespace qarn {
 namespace {
 
 constexpr size_t kMaxNameLength = 259;
 
-char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
 std::string lowered(std::string_view s) {
     std::string out(s);
-    for (char& c : out) c = lower(c);
+    for (char& c : out) c = ascii_lower(c);
     return out;
 }
 

@@ -3,17 +3,16 @@
 #include <algorithm>
 #include <set>
 
+#include "system/ascii_case.h"
 #include "system/product_names.h"
 
 namespace qarn::uninstall {
 namespace {
 
-char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
 bool equal_ignoring_case(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i) {
-        if (lower(a[i]) != lower(b[i])) return false;
+        if (ascii_lower(a[i]) != ascii_lower(b[i])) return false;
     }
     return true;
 }
@@ -22,7 +21,7 @@ bool equal_ignoring_case(std::string_view a, std::string_view b) {
 std::string comparable(std::string_view path) {
     std::string out;
     out.reserve(path.size());
-    for (const char c : path) out += c == '/' ? '\\' : lower(c);
+    for (const char c : path) out += c == '/' ? '\\' : ascii_lower(c);
     while (!out.empty() && out.back() == '\\') out.pop_back();
     return out;
 }
