@@ -101,8 +101,15 @@ public:
     NewFile() = default;
     NewFile(const NewFile&) = delete;
     NewFile& operator=(const NewFile&) = delete;
-    NewFile(NewFile&& other) noexcept;
-    NewFile& operator=(NewFile&& other) noexcept;
+    NewFile(NewFile&& other) noexcept : handle_(other.handle_) { other.handle_ = kNone; }
+    NewFile& operator=(NewFile&& other) noexcept {
+        if (this != &other) {
+            close();
+            handle_ = other.handle_;
+            other.handle_ = kNone;
+        }
+        return *this;
+    }
     ~NewFile() { close(); }
 
     explicit operator bool() const { return handle_ != kNone; }

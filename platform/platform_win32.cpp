@@ -281,17 +281,6 @@ bool remove_below(const char* base, const char* relative) {
                                            FileDispositionInformation));
 }
 
-NewFile::NewFile(NewFile&& other) noexcept : handle_(other.handle_) { other.handle_ = kNone; }
-
-NewFile& NewFile::operator=(NewFile&& other) noexcept {
-    if (this != &other) {
-        close();
-        handle_ = other.handle_;
-        other.handle_ = kNone;
-    }
-    return *this;
-}
-
 size_t NewFile::write(const void* data, size_t count) {
     const auto* p = static_cast<const uint8_t*>(data);
     size_t done = 0;
