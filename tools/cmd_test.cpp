@@ -21,8 +21,9 @@ public:
             const char* kind = e.folder ? "  (folder)" : e.written ? "" : "  (not written)";
             std::printf("OK      %s%s\n", e.name, kind);
         } else {
-            std::printf("FAILED  %s: %s\n", e.name, entry_reason(e).c_str());
-            if (first_failure_.empty()) first_failure_ = std::string(e.name) + ": " + entry_reason(e);
+            const std::string failure = entry_label(e) + ": " + entry_reason(e);
+            std::printf("FAILED  %s\n", failure.c_str());
+            if (first_failure_.empty()) first_failure_ = failure;
         }
         std::fflush(stdout);
     }
@@ -53,7 +54,8 @@ int run_test(const std::string& file) {
     } else if (summary.problem == ArchiveProblem::kCutShort) {
         std::printf("The installer would install nothing: %s\n", archive_problem_text(summary.problem));
     } else if (!printer.first_failure().empty()) {
-        std::printf("The installer would stop at %s\n", printer.first_failure().c_str());
+        // The installer checks the whole archive before it writes: one failure, nothing written.
+        std::printf("The installer would install nothing, for %s\n", printer.first_failure().c_str());
     } else {
         std::printf("The installer would fail: %s\n", archive_problem_text(summary.problem));
     }

@@ -45,6 +45,11 @@ std::string describe_location(const ArchiveInfo& info) {
     return buf;
 }
 
+std::string entry_label(const EntryInfo& entry) {
+    if (entry.name[0] != '\0') return entry.name;
+    return "(the header at offset " + std::to_string(entry.block_start) + ")";
+}
+
 std::string entry_reason(const EntryInfo& e) {
     std::string reason = entry_problem_text(e.problem);
     if (e.problem == EntryProblem::kRefusedName) {
