@@ -30,6 +30,12 @@ std::string own_folder() {
     return s.substr(0, s.find_last_of('\\') + 1);
 }
 
+std::string temp_folder() {
+    char path[MAX_PATH + 1];
+    const DWORD n = GetTempPathA(sizeof path, path);
+    return std::string(path, n < sizeof path ? n : 0);
+}
+
 bool exists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
@@ -49,7 +55,10 @@ std::string read_file(const std::string& path) {
 class HandleRemoval : public ::testing::Test {
 protected:
     void SetUp() override {
-        root_ = own_folder() + "uninstall-handles-" + std::to_string(GetCurrentProcessId());
+        // In the temporary folder, not beside the program: the build may lie on a volume
+        // mounted below its drive's root (a share in a virtual machine), and the
+        // installation's folder is refused there by design.
+        root_ = temp_folder() + "uninstall-handles-" + std::to_string(GetCurrentProcessId());
         test::remove_tree(root_);
         fs::create_directories(root_ + "\\QARN\\Help");
         fs::create_directories(root_ + "\\Outside");
