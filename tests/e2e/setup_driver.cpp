@@ -8,6 +8,13 @@
 namespace qarn::e2e {
 namespace {
 
+// How the driver asks the programs' windows: it waits for an answer (up to 15 s) rather
+// than giving up on a "hung" program. A setup that has installed for more than 5 s without
+// taking messages, as on a slow or emulated machine, counts as hung until its message
+// box's loop takes its first message, and SMTO_ABORTIFHUNG would fail at once there.
+constexpr UINT kAskFlags = SMTO_NORMAL;
+constexpr UINT kAskMilliseconds = 15000;
+
 std::string environment(const char* name) {
     const char* value = std::getenv(name);
     return value != nullptr ? value : "";
@@ -187,7 +194,7 @@ std::string window_text(HWND window) {
     char buffer[1024] = "";
     DWORD_PTR length = 0;
     if (!SendMessageTimeoutA(window, WM_GETTEXT, sizeof buffer, reinterpret_cast<LPARAM>(buffer),
-                             SMTO_ABORTIFHUNG, 5000, &length)) {
+                             kAskFlags, kAskMilliseconds, &length)) {
         return "<no answer>";
     }
     return std::string(buffer, length < sizeof buffer ? length : sizeof buffer - 1);
@@ -248,8 +255,8 @@ std::string SetupRun::text_held(int control_id) const {
 
 bool SetupRun::checked(int control_id) const {
     DWORD_PTR state = 0;
-    SendMessageTimeoutA(GetDlgItem(dialog_, control_id), BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG,
-                        5000, &state);
+    SendMessageTimeoutA(GetDlgItem(dialog_, control_id), BM_GETCHECK, 0, 0, kAskFlags,
+                        kAskMilliseconds, &state);
     return state == BST_CHECKED;
 }
 
@@ -260,7 +267,8 @@ bool SetupRun::visible(int control_id) const {
 void SetupRun::type(int control_id, const std::string& text) {
     DWORD_PTR ignored = 0;
     SendMessageTimeoutA(GetDlgItem(dialog_, control_id), WM_SETTEXT, 0,
-                        reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG, 5000, &ignored);
+                        reinterpret_cast<LPARAM>(text.c_str()), kAskFlags, kAskMilliseconds,
+                        &ignored);
 }
 
 void SetupRun::click(int control_id) {
