@@ -72,7 +72,8 @@ private:
     bool header_problem_ = false;
 };
 
-// The box of a work folder that cannot be made or kept, captioned with its path.
+}  // namespace
+
 void work_folder_error(const TargetFolder& folder, ExtractionUser& user) {
     char caption[kPathSize];
     if (!join_checked(caption, sizeof caption, folder.base(), kSetupWorkFolder)) {
@@ -80,8 +81,6 @@ void work_folder_error(const TargetFolder& folder, ExtractionUser& user) {
     }
     user.show_file_error(caption);
 }
-
-}  // namespace
 
 int32_t check_archive(File& setup_file, const char* setup_path, const char* target_folder,
                       const LanguageChoice& languages, ExtractionUser& user, RunSummary& summary) {

@@ -25,6 +25,10 @@ protected:
     ~ExtractionUser() = default;
 };
 
+// The box of a work folder that cannot be made, kept or put back: captioned with its path,
+// or with the target folder's where that path would not fit.
+void work_folder_error(const TargetFolder& folder, ExtractionUser& user);
+
 // The check an installation makes before it writes anything: the whole archive walked as
 // the installation will walk it, with the languages chosen, every entry decoded into
 // nothing. On a failure the user is shown the first problem (the setup file under its own

@@ -59,9 +59,7 @@ InstallOutcome run_install(const InstallRequest& request, const char* setup_path
     // What a killed run left in the folder goes back before anything else.
     PlainTargetFolder folder(base);
     if (platform::is_directory(target) && recover_interrupted_run(folder) == Recovery::kFailed) {
-        char work[kPathSize];
-        if (!join_checked(work, sizeof work, base, kSetupWorkFolder)) work[0] = '\0';
-        user.show_file_error(work[0] != '\0' ? work : target);
+        work_folder_error(folder, user);
         return outcome(kInstallExtractFailed, kExtractEntryFailed);
     }
 

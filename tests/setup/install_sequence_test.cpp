@@ -125,6 +125,17 @@ TEST_F(InstallSequence, AFailedExtractionRecordsTheFolderButRegistersNothing) {
     EXPECT_EQ(recorder_.steps, expected);
 }
 
+TEST_F(InstallSequence, AWorkFolderThatCannotBePutBackStopsEverythingAndIsNamed) {
+    // A journal no run of ours wrote: nothing is recovered, checked, recorded or written.
+    const fs::path work = temp_.path() / "Programs" / "QARN" / "QARN.UNDO";
+    fs::create_directories(work);
+    write_file(work / "JOURNAL", text_bytes("F..\\outside.txt\n"));
+    const InstallOutcome done = install(product(), folder());
+    EXPECT_EQ(done.result, kInstallExtractFailed);
+    EXPECT_EQ(recorder_.steps, std::vector<std::string>{"file error " + folder() + "\\QARN.UNDO"});
+    EXPECT_FALSE(fs::exists(temp_.path() / "Programs" / "QARN" / "QARN.exe"));
+}
+
 TEST_F(InstallSequence, AFolderTypedWithoutItsRootIsMadeFullAndShown) {
     const fs::path cwd = fs::current_path();
     fs::current_path(temp_.path());
