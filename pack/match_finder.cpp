@@ -15,6 +15,8 @@ static_assert(std::endian::native == std::endian::little,
 constexpr uint32_t kSkipped = 0xFFFFFFFEu;  // in prev_: the position was passed over
 constexpr uint32_t kHash3Bits = 14;
 constexpr uint32_t kHash2Bits = 12;
+// How many positions ahead a bucket search asks for its tables' lines.
+constexpr uint32_t kSearchAhead = 4;
 // A bucket slot: the position plus one in the low 23 bits (the buffer is at most 4 MB), and
 // nine more bits of the hash of its bytes above them; 0 is an empty slot.
 constexpr uint32_t kSlotPositionBits = 23;
@@ -382,8 +384,15 @@ uint32_t MatchFinder::find(const uint8_t* buf, uint32_t pos, uint32_t end, uint3
     const uint64_t spread = spread4(buf + pos);
     const uint32_t stride = config_.bucket_ways != 0 ? config_.bucket_ways : 1;
     __builtin_prefetch(head4_.get() + size_t{head_of(spread)} * stride);
-    // The next search is most often one position on: its bucket can be on its way already.
+    // The next searches are most often the positions that follow: their bucket and their
+    // slot of the eight-byte table can be on their way already.
     if (pos + 5 <= end) __builtin_prefetch(head4_.get() + size_t{head_of(spread4(buf + pos + 1))} * stride);
+    if (config_.bucket_ways != 0 && pos + kSearchAhead + 8 <= end) {
+        __builtin_prefetch(head4_.get() + size_t{head_of(spread4(buf + pos + kSearchAhead))} * stride);
+        if (long_.size() != 0) {
+            __builtin_prefetch(long_.get() + (spread8(buf + pos + kSearchAhead) >> (64 - config_.long_hash_bits)));
+        }
+    }
     Search q{buf, pos, end, max_length, lowest, out, 0, 1};
     if (config_.short_tables != 0) find_short(q);
     if (config_.binary_tree != 0) {
