@@ -109,12 +109,16 @@ void MatchFinder::insert_long(const uint8_t* buf, uint32_t p) {
     if (long_.size() == 0 || p + 8 > long_limit_) return;
     const uint64_t spread = spread8(buf + p);
     const uint32_t shift = 64 - config_.long_hash_bits;
-    long_[spread >> shift] = (p + 1) | static_cast<uint32_t>(spread >> (shift - kSlotTagBits))
+    long_[long_of(spread)] = (p + 1) | static_cast<uint32_t>(spread >> (shift - kSlotTagBits))
                                            << kSlotPositionBits;
 }
 
 uint32_t MatchFinder::head_of(uint64_t spread) const {
     return static_cast<uint32_t>(spread >> (64 - config_.hash_bits));
+}
+
+uint32_t MatchFinder::long_of(uint64_t spread) const {
+    return static_cast<uint32_t>(spread >> (64 - config_.long_hash_bits));
 }
 
 void MatchFinder::insert(const uint8_t* buf, uint32_t p, uint64_t spread) {
@@ -285,7 +289,7 @@ inline void MatchFinder::find_in_buckets(Search& q, uint64_t spread) {
     // The eight-byte table: one candidate, for the long repeats the buckets lost.
     const uint64_t spread_long = spread8(cur);
     const uint32_t shift = 64 - config_.long_hash_bits;
-    const uint32_t slot = long_[spread_long >> shift];
+    const uint32_t slot = long_[long_of(spread_long)];
     const uint32_t cand = (slot & kSlotPositionMask) - 1;
     const uint32_t long_tag =
         static_cast<uint32_t>(spread_long >> (shift - kSlotTagBits)) & ((1u << kSlotTagBits) - 1);
@@ -390,7 +394,7 @@ uint32_t MatchFinder::find(const uint8_t* buf, uint32_t pos, uint32_t end, uint3
     if (config_.bucket_ways != 0 && pos + kSearchAhead + 8 <= end) {
         __builtin_prefetch(head4_.get() + size_t{head_of(spread4(buf + pos + kSearchAhead))} * stride);
         if (long_.size() != 0) {
-            __builtin_prefetch(long_.get() + (spread8(buf + pos + kSearchAhead) >> (64 - config_.long_hash_bits)));
+            __builtin_prefetch(long_.get() + long_of(spread8(buf + pos + kSearchAhead)));
         }
     }
     Search q{buf, pos, end, max_length, lowest, out, 0, 1};

@@ -92,7 +92,8 @@ public:
     size_t memory_bytes() const;
 
 private:
-    uint32_t head_of(uint64_t spread) const;
+    uint32_t head_of(uint64_t spread) const;  // the chain head, tree root or bucket
+    uint32_t long_of(uint64_t spread) const;  // the eight-byte table's slot
     void insert_long(const uint8_t* buf, uint32_t p);
     void insert(const uint8_t* buf, uint32_t p, uint64_t spread);
     template <uint32_t Ways>
